@@ -1,0 +1,62 @@
+// The registry of the simulated machine: HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER and
+// HKEY_USERS\.Default kept in the three Wine registry files of the machine folder ("system.reg",
+// "user.reg", "userdef.reg"), HKEY_CLASSES_ROOT as the view of HKLM\Software\Classes.
+//
+// Files are loaded on first use, reloaded when they changed on disk since they were read, and
+// written back atomically (new file, fsync, rename) by Flush. A damaged file raises MachineError
+// with the file name and line; it is never replaced by an empty registry.
+//
+// Names and string data are UTF-16 in the files; this class gives the ANSI view (the machine's
+// code page), so a byte above 127 written by the engine reads back unchanged.
+// Every call is safe across threads (one lock).
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/host.h"
+#include "host/posix/codepage.h"
+
+namespace sx::host {
+
+class RegistryHive;  // one .reg file; registry_hive.h
+
+class Registry {
+ public:
+  struct Files {
+    std::string system;   // host path of system.reg
+    std::string user;     // host path of user.reg
+    std::string userdef;  // host path of userdef.reg
+  };
+  // `ansi` must outlive the registry. With `hklmWritable` false, writes under HKLM (and HKCR)
+  // fail with kErrorAccessDenied.
+  Registry(Files files, const CodePage& ansi, bool hklmWritable);
+  ~Registry();
+
+  // The Host registry calls; failures set ThreadError() (thread_error.h).
+  bool KeyExists(RegRoot root, std::string_view subKey);
+  bool CreateKey(RegRoot root, std::string_view subKey);
+  bool DeleteKey(RegRoot root, std::string_view subKey);
+  std::optional<RegValue> QueryValue(RegRoot root, std::string_view subKey, std::string_view name);
+  bool SetValue(RegRoot root, std::string_view subKey, std::string_view name, const RegValue& value);
+  bool DeleteValue(RegRoot root, std::string_view subKey, std::string_view name);
+  std::optional<std::vector<std::string>> EnumKeys(RegRoot root, std::string_view subKey);
+  std::optional<std::vector<RegNamedValue>> EnumValues(RegRoot root, std::string_view subKey);
+  bool Flush();
+
+ private:
+  struct Target;  // the hive and the hive-relative key a root and sub-key name
+  std::optional<Target> Resolve(RegRoot root, std::string_view subKey, bool forWrite);
+
+  std::mutex mutex_;
+  Files files_;
+  const CodePage& ansi_;
+  bool hklmWritable_;
+  std::unique_ptr<RegistryHive> system_, user_, userdef_;
+};
+
+}  // namespace sx::host

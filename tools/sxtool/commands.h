@@ -1,0 +1,18 @@
+// The sub-commands of sxtool. Each takes the arguments after its own name and returns the exit
+// status; each answers --help.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace sx::tool {
+
+using Args = std::vector<std::string>;
+
+int MachineCommand(const Args& args);  // machine init|reboot|shutdown
+int RegCommand(const Args& args);      // reg query|add|delete
+
+// True when the arguments ask for help ("--help", "-h", "/?").
+bool WantsHelp(const Args& args);
+
+}  // namespace sx::tool
