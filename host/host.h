@@ -65,6 +65,8 @@ enum WinError : uint32_t {
   kErrorBadPathname = 161,
   kErrorAlreadyExists = 183,
   kErrorFilenameExcedRange = 206,
+  kErrorDirectory = 267,
+  kErrorEnvvarNotFound = 203,
   kErrorNoMoreItems = 259,
   kErrorBadExeFormat = 193,
   kErrorNoAssociation = 1155,
@@ -124,7 +126,8 @@ enum class OpenMode {
 };
 
 // While a file opened with `denyWrite` is open, nobody else may open it for writing (the Windows
-// share mode FILE_SHARE_READ). Any writable open conflicts with an open denyWrite holder.
+// share mode FILE_SHARE_READ): a writable open fails with kErrorSharingViolation, and so does a
+// denyWrite open while another handle can write. Two denyWrite handles also exclude each other.
 struct OpenOptions {
   OpenMode mode = OpenMode::kRead;
   bool denyWrite = false;

@@ -1,7 +1,7 @@
 // The POSIX host: a Windows machine simulated in a Wine-style prefix folder.
 //
 //   <machine>/dosdevices/c:   -> ../drive_c   drive letters (symlinks or folders)
-//   <machine>/drive_c/...                     C:\
+//   <machine>/drive_c/...                     drive C:
 //   <machine>/system.reg, user.reg, userdef.reg   HKLM, HKCU, HKU\.Default (Wine format)
 //   <machine>/sxmachine.ini                   simulation settings; absent = defaults
 #pragma once

@@ -1,0 +1,58 @@
+// sxmachine.ini: the simulation settings of a machine folder, for what Windows does not keep in
+// its registry or what a test wants to force. Every key is optional.
+//
+//   [System]
+//   Platform=NT            NT, 9x or Win32s
+//   Version=5.1.2600       major.minor.build (default: the registry's, else 5.1.2600 on NT
+//                          and 4.10.2222 on 9x)
+//   ServicePack=Service Pack 3
+//   Admin=1                the user is an administrator
+//   HKLMWritable=1         HKEY_LOCAL_MACHINE may be written
+//   UserName=user
+//   ComputerName=SXMACHINE
+//   Screen=1024x768
+//   [Locale]
+//   User=ENU               the user's locale: abbreviation or LCID (default: the registry's)
+//   System=ENU             the system locale, which gives the ANSI and OEM code pages
+//   Installed=ENU,DEU      the installed locales (default: user and system locale)
+//   DecimalSeparator=.     (default: the registry's sDecimal, else the user locale's)
+//   [Associations]
+//   .txt=C:\windows\notepad.exe    the program that opens documents with that extension
+//   [MessageBoxes]
+//   Answers=IDYES,IDNO     answers for the boxes shown, in order, before the default applies
+//   Default=default        "default": the box's default button; or a fixed answer such as IDOK
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sx::host {
+
+// Section and key names compare ignoring ASCII case.
+struct CaseLess {
+  bool operator()(std::string_view a, std::string_view b) const;
+  using is_transparent = void;
+};
+
+// The trimmed, non-empty items of a comma-separated list.
+std::vector<std::string> SplitList(std::string_view list);
+
+class MachineSettings {
+ public:
+  // Reads the host file; a missing file gives no settings.
+  static MachineSettings Load(const std::string& hostPath);
+  static MachineSettings Parse(std::string_view text);
+
+  std::optional<std::string> Get(std::string_view section, std::string_view key) const;
+  std::string Get(std::string_view section, std::string_view key, std::string_view fallback) const;
+  std::optional<bool> GetBool(std::string_view section, std::string_view key) const;
+  const std::map<std::string, std::string, CaseLess>* Section(std::string_view section) const;
+
+ private:
+  std::map<std::string, std::map<std::string, std::string, CaseLess>, CaseLess> sections_;
+};
+
+}  // namespace sx::host

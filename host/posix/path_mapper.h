@@ -1,0 +1,45 @@
+// Windows paths of the simulated machine and the host paths they live at.
+//
+// Drive X: is <machine>/dosdevices/x: (a symlink or a folder, as Wine has it). Below a drive, each
+// existing component is found ignoring case, as Windows and Wine do; components that do not exist
+// yet keep the spelling they were given. Names are UTF-8 on disk and ANSI in the engine.
+#pragma once
+
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "host/posix/codepage.h"
+
+namespace sx::host {
+
+// The full form of a Windows path (GetFullPathName): drive letter upper-cased, '/' read as '\',
+// "." and ".." resolved (never above the drive root), repeated separators collapsed, trailing
+// dots and spaces of the last name removed, "\\?\" and "\??\" prefixes dropped. Relative paths
+// are taken from `currentFolder` (a full path). A trailing backslash is kept. std::nullopt for
+// UNC paths and for text that is no path.
+std::optional<std::string> NormalizeWindowsPath(std::string_view path,
+                                                std::string_view currentFolder);
+
+// True when a file-name component holds a character Windows forbids in names.
+bool HasInvalidNameCharacter(std::string_view component);
+
+class PathMapper {
+ public:
+  PathMapper(std::string machineFolder, const CodePage& ansi);
+
+  // The host path of a full Windows path (from NormalizeWindowsPath). Sets ThreadError when the
+  // drive is unknown or a name is invalid.
+  std::optional<std::string> ToHost(std::string_view fullPath) const;
+  // The Windows path of a host path, through the drive whose folder holds it (longest match).
+  std::optional<std::string> ToWindows(std::string_view hostPath) const;
+  // The host folder of a drive letter, resolved; "" when the machine has no such drive.
+  std::string DriveFolder(char letter) const;
+
+ private:
+  std::string machineFolder_;
+  const CodePage& ansi_;
+};
+
+}  // namespace sx::host

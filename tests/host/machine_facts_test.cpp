@@ -1,0 +1,115 @@
+// What a machine says about itself: defaults of a fresh machine, sxmachine.ini overrides, and the
+// facts an existing Wine prefix keeps in its registry.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "host/posix/posix_host.h"
+#include "tests/support/temp_machine.h"
+
+namespace sx::host {
+namespace {
+
+TEST(MachineFacts, FreshMachineLooksLikeWindowsXp) {
+  test::TempMachine machine;
+  auto& host = machine.host();
+  const auto& f = host.Facts();
+  EXPECT_EQ(f.platform, OsPlatform::kWindowsNT);
+  EXPECT_EQ(f.major, 5u);
+  EXPECT_EQ(f.minor, 1u);
+  EXPECT_EQ(f.build, 2600u);
+  EXPECT_EQ(f.servicePack, "Service Pack 3");
+  EXPECT_TRUE(f.admin);
+  EXPECT_EQ(f.userLocale.abbreviation, "ENU");
+  EXPECT_EQ(f.systemLocale.ansiCodePage, 1252u);
+  EXPECT_EQ(f.decimalSeparator, ".");
+  EXPECT_EQ(f.windowsFolder, "C:\\windows");
+  EXPECT_EQ(f.systemFolder, "C:\\windows\\system32");
+  EXPECT_EQ(host.ShellFolder(0x10), "C:\\users\\user\\Desktop");
+  EXPECT_EQ(host.ShellFolder(0x19), "C:\\users\\Public\\Desktop");
+  EXPECT_EQ(host.ShellFolder(0x26), "C:\\Program Files");
+  EXPECT_EQ(host.ShellFolder(0x3F), "");
+  EXPECT_EQ(host.TempPath(), "C:\\users\\user\\Temp\\");
+  EXPECT_EQ(host.GetEnv("windir"), "C:\\windows");
+  EXPECT_EQ(host.GetEnv("WINDIR"), "C:\\windows");  // names ignore case, as on Windows
+  for (const char* folder : {"drive_c/windows/system32", "drive_c/windows/temp", "drive_c/windows/Fonts",
+                             "drive_c/Program Files/Common Files", "drive_c/users/user/Desktop"})
+    EXPECT_TRUE(std::filesystem::is_directory(machine.HostPath(folder))) << folder;
+}
+
+TEST(MachineFacts, SettingsFileOverridesTheMachine) {
+  test::TempMachine machine(
+      "[System]\nPlatform=9x\nVersion=4.90.3000\nAdmin=0\n"
+      "[Locale]\nUser=DEU\nSystem=RUS\nInstalled=ENU, DEU ,RUS\n");
+  auto& host = machine.host();
+  const auto& f = host.Facts();
+  EXPECT_EQ(f.platform, OsPlatform::kWindows9x);
+  EXPECT_EQ(f.major, 4u);
+  EXPECT_EQ(f.minor, 90u);
+  EXPECT_EQ(f.build, 3000u);
+  EXPECT_FALSE(f.admin);
+  EXPECT_FALSE(f.hklmWritable);
+  EXPECT_EQ(f.systemFolder, "C:\\windows\\system");
+  EXPECT_EQ(f.userLocale.abbreviation, "DEU");
+  EXPECT_EQ(f.userLocale.languageName, "German");
+  EXPECT_EQ(f.decimalSeparator, ",");
+  ASSERT_EQ(f.installedLocales.size(), 3u);
+  EXPECT_EQ(f.installedLocales[2].charset, 204u);
+  // The Russian system locale makes 1251 the ANSI code page and 866 the OEM one.
+  EXPECT_EQ(host.AnsiToUtf8("\xC0\xFF"), "\xD0\x90\xD1\x8F");
+  EXPECT_EQ(host.Utf8ToAnsi("\xD0\x90\xD1\x8F"), "\xC0\xFF");
+  EXPECT_EQ(host.UpperCaseLocale("ab\xE0\xFF"), "AB\xC0\xDF");
+  EXPECT_EQ(host.AnsiToOem("\xC0"), "\x80");
+  EXPECT_EQ(host.CompareLocale("\xE0x", "\xC0X", true), 0);
+  EXPECT_LT(host.CompareLocale("a", "b", false), 0);
+}
+
+TEST(MachineFacts, ExistingWinePrefixIsReadFromItsRegistry) {
+  namespace fs = std::filesystem;
+  std::string folder = (fs::temp_directory_path() / ("sxwine-" + std::to_string(getpid()))).string();
+  fs::create_directories(folder + "/drive_c/users/root/Desktop");
+  fs::create_directories(folder + "/dosdevices");
+  fs::create_symlink("../drive_c", folder + "/dosdevices/c:");
+  for (const char* name : {"system.reg", "user.reg", "userdef.reg"})
+    fs::copy_file(std::string(SX_FIXTURES_DIR) + "/wine-prefix/" + name, folder + "/" + name);
+  {
+    auto host = OpenPosixHost(folder);
+    EXPECT_EQ(host->Facts().major, 6u);
+    EXPECT_EQ(host->Facts().minor, 1u);
+    EXPECT_EQ(host->Facts().build, 7601u);
+    EXPECT_EQ(host->Facts().servicePack, "Service Pack 1");
+    EXPECT_EQ(host->ShellFolder(0x10), "C:\\users\\root\\Desktop");
+    EXPECT_EQ(host->TempPath(), "C:\\users\\root\\Temp\\");
+    EXPECT_EQ(host->GetEnv("ProgramFiles"), "C:\\Program Files");
+  }
+  // Opening it did not rewrite the prefix's registry or add a settings file.
+  EXPECT_FALSE(fs::exists(folder + "/sxmachine.ini"));
+  EXPECT_EQ(test::ReadHostFile(folder + "/user.reg"),
+            test::ReadHostFile(std::string(SX_FIXTURES_DIR) + "/wine-prefix/user.reg"));
+  fs::remove_all(folder);
+}
+
+TEST(MessageBoxes, ScriptedAnswersThenTheDefaultButtonAndATraceLine) {
+  std::string trace = (std::filesystem::temp_directory_path() / ("sxtrace-" + std::to_string(getpid()))).string();
+  setenv("SX_TRACE", trace.c_str(), 1);
+  {
+    test::TempMachine machine("[MessageBoxes]\nAnswers=IDNO, 4\n");
+    auto& host = machine.host();
+    EXPECT_EQ(host.MessageBox("Setup", "Replace?", 4), kIdNo);
+    EXPECT_EQ(host.MessageBox("Setup", "Again?", 5), kIdRetry);
+    EXPECT_EQ(host.MessageBox("Setup", "Sure?", 4 | 0x100), kIdNo);  // second button is default
+    EXPECT_EQ(host.MessageBox("Error", "Line 1\nLine 2", 0x10), kIdOk);
+  }
+  unsetenv("SX_TRACE");
+  std::string text = test::ReadHostFile(trace);
+  std::filesystem::remove(trace);
+  EXPECT_NE(text.find("messagebox title=\"Setup\" text=\"Replace?\" style=0x00000004 answer=IDNO\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("text=\"Line 1\\nLine 2\" style=0x00000010 answer=IDOK\n"), std::string::npos)
+      << text;
+}
+
+}  // namespace
+}  // namespace sx::host

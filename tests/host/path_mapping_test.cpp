@@ -1,0 +1,75 @@
+// Windows paths of the simulated machine: normal form, case-insensitive mapping to host paths,
+// code-page names on disk, and the paths that must not map.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "host/posix/path_mapper.h"
+#include "tests/support/temp_machine.h"
+
+namespace sx::host {
+namespace {
+
+TEST(PathNormalisation, ResolvesDotsDrivesAndRelativePaths) {
+  EXPECT_EQ(NormalizeWindowsPath("c:/x/./y/../z", "C:\\"), "C:\\x\\z");
+  EXPECT_EQ(NormalizeWindowsPath("C:\\a\\..\\..\\..\\b", "C:\\"), "C:\\b");  // never above root
+  EXPECT_EQ(NormalizeWindowsPath("C:\\App\\", "C:\\"), "C:\\App\\");          // keeps the trailing '\'
+  EXPECT_EQ(NormalizeWindowsPath("C:\\a\\\\b", "C:\\"), "C:\\a\\b");
+  EXPECT_EQ(NormalizeWindowsPath("sub\\file.txt", "C:\\work"), "C:\\work\\sub\\file.txt");
+  EXPECT_EQ(NormalizeWindowsPath("\\root.txt", "D:\\work"), "D:\\root.txt");
+  EXPECT_EQ(NormalizeWindowsPath("D:file", "C:\\work"), "D:\\file");
+  EXPECT_EQ(NormalizeWindowsPath("C:file", "C:\\work"), "C:\\work\\file");
+  EXPECT_EQ(NormalizeWindowsPath("C:\\name. .", "C:\\"), "C:\\name");
+  EXPECT_EQ(NormalizeWindowsPath("\\\\?\\C:\\long", "C:\\"), "C:\\long");
+  EXPECT_EQ(NormalizeWindowsPath("\\??\\C:\\pending", "C:\\"), "C:\\pending");
+  EXPECT_FALSE(NormalizeWindowsPath("\\\\server\\share\\x", "C:\\"));
+  EXPECT_FALSE(NormalizeWindowsPath("", "C:\\"));
+}
+
+TEST(PathMapping, FindsExistingComponentsIgnoringCase) {
+  test::TempMachine machine;
+  auto& host = machine.host();
+  test::WriteHostFile(machine.HostPath("drive_c/Program Files/My App/ReadMe.TXT"), "x");
+  EXPECT_EQ(host.MapPath("c:\\PROGRAM FILES\\my app\\readme.txt"),
+            machine.HostPath("drive_c/Program Files/My App/ReadMe.TXT"));
+  // What does not exist yet keeps the caller's spelling below the last existing folder.
+  EXPECT_EQ(host.MapPath("C:\\program files\\New Folder\\a.dll"),
+            machine.HostPath("drive_c/Program Files/New Folder/a.dll"));
+  EXPECT_EQ(host.WindowsPathOf(machine.HostPath("drive_c/windows/system32")), "C:\\windows\\system32");
+  EXPECT_EQ(host.WindowsPathOf(machine.HostPath("drive_c/windows/not yet")), "C:\\windows\\not yet");
+
+  EXPECT_FALSE(host.MapPath("Q:\\nowhere"));
+  EXPECT_EQ(host.LastError(), kErrorPathNotFound);
+  EXPECT_FALSE(host.MapPath("C:\\bad<name"));
+  EXPECT_EQ(host.LastError(), kErrorInvalidName);
+  EXPECT_FALSE(host.MapPath("\\\\server\\share"));
+}
+
+TEST(PathMapping, RelativePathsFollowTheCurrentFolder) {
+  test::TempMachine machine;
+  auto& host = machine.host();
+  ASSERT_TRUE(host.SetCurrentFolder("c:\\WINDOWS\\"));
+  EXPECT_EQ(host.CurrentFolder(), "C:\\WINDOWS");
+  EXPECT_EQ(host.FullPath("system32\\x.dll"), "C:\\WINDOWS\\system32\\x.dll");
+  EXPECT_EQ(host.MapPath("system32"), machine.HostPath("drive_c/windows/system32"));
+  EXPECT_FALSE(host.SetCurrentFolder("C:\\missing"));
+}
+
+TEST(PathMapping, NamesAreUtf8OnDiskAndAnsiInTheEngine) {
+  test::TempMachine machine("[Locale]\nSystem=RUS\n");
+  auto& host = machine.host();
+  const std::string name = "C:\\\xC0\xE1\xE2.txt";  // "Абв.txt" in code page 1251
+  auto file = host.OpenFile(name, {OpenMode::kCreateNew, false});
+  ASSERT_TRUE(file);
+  file.reset();
+  EXPECT_TRUE(std::filesystem::exists(machine.HostPath("drive_c/\xD0\x90\xD0\xB1\xD0\xB2.txt")));
+  // Found again with other letter cases of the Cyrillic name.
+  EXPECT_TRUE(host.GetFileInfo("C:\\\xE0\xC1\xC2.TXT"));
+  auto entries = host.FindFiles("C:\\*.txt");
+  ASSERT_TRUE(entries);
+  ASSERT_EQ(entries->size(), 1u);
+  EXPECT_EQ((*entries)[0].name, "\xC0\xE1\xE2.txt");
+}
+
+}  // namespace
+}  // namespace sx::host

@@ -1,0 +1,74 @@
+// Starting programs on the machine: Windows command-line rules, working folders, exit codes,
+// programs without an execute bit, documents through associations.
+#include <gtest/gtest.h>
+
+#include "host/posix/command_line.h"
+#include "tests/support/temp_machine.h"
+
+namespace sx::host {
+namespace {
+
+using Args = std::vector<std::string>;
+
+TEST(CommandLineSplitting, FollowsWindowsQuotingRules) {
+  EXPECT_EQ(SplitWindowsCommandLine("\"C:\\Program Files\\a.exe\" x \"y z\""),
+            (Args{"C:\\Program Files\\a.exe", "x", "y z"}));
+  EXPECT_EQ(SplitWindowsCommandLine("  prog  a\\\\b  c\\\"d \"e\\\\\" f"),
+            (Args{"prog", "a\\\\b", "c\"d", "e\\", "f"}));
+  EXPECT_EQ(SplitWindowsCommandLine("p \"a\"\"b\" \"\""), (Args{"p", "a\"b", ""}));
+  EXPECT_EQ(SplitWindowsCommandLine("C:\\dir\\\"x"), (Args{"C:\\dir\\\"x"}));  // no rules in the name
+  EXPECT_TRUE(SplitWindowsCommandLine("   ").empty());
+}
+
+TEST(Programs, ScriptRunsInItsWorkingFolderAndReturnsItsExitCode) {
+  test::TempMachine machine;
+  auto& host = machine.host();
+  // Written as a setup would extract it: no execute bit.
+  test::WriteHostFile(machine.HostPath("drive_c/tools/write.bat"),
+                      "#!/bin/sh\nprintf '%s|%s' \"$1\" \"$2\" > out.txt\nexit 3\n");
+  ASSERT_TRUE(host.CreateFolder("C:\\work"));
+  auto process = host.CreateProcess("C:\\TOOLS\\write.bat",
+                                    "\"C:\\tools\\write.bat\" \"two words\" plain", "C:\\work", 1);
+  ASSERT_TRUE(process) << host.LastError();
+  ASSERT_TRUE(process->Wait(0xFFFFFFFF));
+  EXPECT_EQ(process->ExitCode(), 3u);
+  EXPECT_EQ(test::ReadHostFile(machine.HostPath("drive_c/work/out.txt")), "two words|plain");
+
+  EXPECT_FALSE(host.CreateProcess("C:\\tools\\none.exe", "none.exe", "", 1));
+  EXPECT_EQ(host.LastError(), kErrorFileNotFound);
+  EXPECT_FALSE(host.CreateProcess("C:\\tools\\write.bat", "x", "C:\\no such folder", 1));
+  EXPECT_EQ(host.LastError(), kErrorDirectory);
+  test::WriteHostFile(machine.HostPath("drive_c/tools/data.exe"), "MZ not for this host");
+  EXPECT_FALSE(host.CreateProcess("C:\\tools\\data.exe", "data.exe", "", 1));
+  EXPECT_EQ(host.LastError(), kErrorBadExeFormat);
+}
+
+TEST(Programs, WaitTimesOutWhileTheProgramRuns) {
+  test::TempMachine machine;
+  auto& host = machine.host();
+  test::WriteHostFile(machine.HostPath("drive_c/slow.exe"), "#!/bin/sh\nsleep 5\n");
+  auto process = host.CreateProcess("C:\\slow.exe", "slow.exe", "", 1);
+  ASSERT_TRUE(process);
+  EXPECT_FALSE(process->Wait(20));
+  EXPECT_EQ(process->ExitCode(), 259u);  // still active
+}
+
+TEST(Programs, DocumentsOpenThroughTheirAssociation) {
+  test::TempMachine machine("[Associations]\n.txt=C:\\windows\\notepad.exe\n");
+  auto& host = machine.host();
+  test::WriteHostFile(machine.HostPath("drive_c/windows/notepad.exe"),
+                      "#!/bin/sh\nprintf '%s' \"$1\" > \"$(dirname \"$0\")/opened.txt\"\n");
+  test::WriteHostFile(machine.HostPath("drive_c/readme.txt"), "hello");
+  test::WriteHostFile(machine.HostPath("drive_c/picture.bmp"), "BM");
+  auto process = host.ShellExecute("C:\\readme.txt", "", "", 1);
+  ASSERT_TRUE(process) << host.LastError();
+  ASSERT_TRUE(process->Wait(0xFFFFFFFF));
+  EXPECT_EQ(test::ReadHostFile(machine.HostPath("drive_c/windows/opened.txt")), "C:\\readme.txt");
+  EXPECT_FALSE(host.ShellExecute("C:\\picture.bmp", "", "", 1));
+  EXPECT_EQ(host.LastError(), kErrorNoAssociation);
+  EXPECT_FALSE(host.ShellExecute("C:\\absent.txt", "", "", 1));
+  EXPECT_EQ(host.LastError(), kErrorFileNotFound);
+}
+
+}  // namespace
+}  // namespace sx::host

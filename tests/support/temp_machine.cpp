@@ -1,0 +1,74 @@
+#include "tests/support/temp_machine.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "host/posix/posix_host.h"
+
+namespace sx::test {
+
+TempMachine::TempMachine(const std::string& sxmachineIni) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "sxmachine-XXXXXX").string();
+  if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary machine folder");
+  folder_ = pattern;
+  sx::host::InitMachine(folder_);
+  if (!sxmachineIni.empty()) WriteHostFile(folder_ + "/sxmachine.ini", sxmachineIni);
+  host_ = sx::host::OpenPosixHost(folder_);
+  previous_ = sx::host::SetCurrentHost(host_.get());
+}
+
+TempMachine::~TempMachine() {
+  sx::host::SetCurrentHost(previous_);
+  host_.reset();
+  std::error_code ignored;
+  // Read-only files and folders must not stop the clean-up.
+  for (auto it = std::filesystem::recursive_directory_iterator(folder_, ignored);
+       it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+    if (!it->is_symlink())
+      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                   std::filesystem::perm_options::add, ignored);
+  }
+  std::filesystem::remove_all(folder_, ignored);
+}
+
+void TempMachine::Reopen() {
+  host_->RegFlush();
+  sx::host::SetCurrentHost(previous_);
+  host_.reset();
+  host_ = sx::host::OpenPosixHost(folder_);
+  previous_ = sx::host::SetCurrentHost(host_.get());
+}
+
+std::string ReadHostFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteHostFile(const std::string& path, const std::string& content) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << content;
+}
+
+int RunCommand(const std::string& commandLine, std::string* output) {
+  FILE* pipe = popen(commandLine.c_str(), "r");
+  if (!pipe) return -1;
+  std::string text;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
+  int status = pclose(pipe);
+  if (output) *output = text;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace sx::test
