@@ -4,7 +4,7 @@
 
 namespace sx {
 
-std::optional<std::string> ReadWholeFile(std::string_view path) {
+std::optional<std::string> ReadFileContent(std::string_view path) {
   auto& host = host::CurrentHost();
   auto file = host.OpenFile(path, {host::OpenMode::kRead, false});
   if (!file) return std::nullopt;
@@ -20,7 +20,7 @@ std::optional<std::string> ReadWholeFile(std::string_view path) {
   return data;
 }
 
-bool WriteWholeFileAtomic(std::string_view path, std::string_view data) {
+bool WriteFileAtomic(std::string_view path, std::string_view data) {
   auto& host = host::CurrentHost();
   std::string temp = std::string(path) + ".sxnew";
   {

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Runs the built programs on a fresh machine folder and shows what they did.
+set -euo pipefail
+build=${1:?usage: demo.sh BUILD_DIR}
+machine=$(mktemp -d /tmp/sxengine-demo-XXXXXX)
+export SX_MACHINE=$machine/machine
+export SX_TRACE=$machine/trace.log
+sxtool=$build/tools/sxtool
+sxengine=$build/engine/sxengine
+
+echo "== a fresh machine"
+"$sxtool" machine init
+(cd "$SX_MACHINE" && find dosdevices drive_c -maxdepth 3 | sort | head -40)
+
+echo
+echo "== its registry, through sxtool"
+"$sxtool" reg query "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion"
+"$sxtool" reg add "HKLM\\Software\\SXEngine Demo" /v Greeting /t REG_SZ /d "Hello from SXEngine"
+"$sxtool" reg add "HKLM\\Software\\SXEngine Demo" /v Count /t REG_DWORD /d 42
+"$sxtool" reg query "HKLM\\Software\\SXEngine Demo"
+echo "-- as Wine keeps it in system.reg:"
+grep -A4 'SXEngine Demo' "$SX_MACHINE/system.reg"
+
+echo
+echo "== the engine"
+"$sxengine" && echo "sxengine exit code: $?"
+echo
+echo "machine folder: $SX_MACHINE"
