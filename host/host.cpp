@@ -6,6 +6,7 @@
 namespace sx::host {
 namespace {
 std::atomic<Host*> g_current{nullptr};
+std::atomic<uint64_t> g_generation{0};
 
 constexpr uint64_t kTicksPerSecond = 10'000'000ULL;
 constexpr uint64_t kTicksPerDay = 86'400ULL * kTicksPerSecond;
@@ -28,7 +29,12 @@ Host& CurrentHost() {
   return *host;
 }
 
-Host* SetCurrentHost(Host* host) { return g_current.exchange(host); }
+Host* SetCurrentHost(Host* host) {
+  ++g_generation;
+  return g_current.exchange(host);
+}
+
+uint64_t CurrentHostGeneration() { return g_generation.load(); }
 
 SystemTime FileTimeToSystemTime(FileTime time) {
   SystemTime st;

@@ -84,6 +84,7 @@ enum FileAttribute : uint32_t {
   kAttrDirectory = 0x10,
   kAttrArchive = 0x20,
   kAttrNormal = 0x80,
+  kAttrReparsePoint = 0x400,  // a symbolic link (or junction): never descend into it
 };
 
 // A FILETIME: 100-nanosecond intervals since 1601-01-01, in UTC unless said otherwise.
@@ -290,7 +291,8 @@ class Host {
   virtual bool SetFileTimes(std::string_view path, const FileTime* creation,
                             const FileTime* lastAccess, const FileTime* lastWrite) = 0;
   virtual bool CreateFolder(std::string_view path) = 0;  // one level; kErrorAlreadyExists
-  virtual bool RemoveFolder(std::string_view path) = 0;  // must be empty
+  // Must be empty; a folder that is a symbolic link loses only the link.
+  virtual bool RemoveFolder(std::string_view path) = 0;
   virtual bool DeleteFile(std::string_view path) = 0;    // read-only files: kErrorAccessDenied
   virtual bool MoveFile(std::string_view from, std::string_view to, bool replaceExisting) = 0;
   virtual bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) = 0;
@@ -320,6 +322,10 @@ class Host {
                                                                   std::string_view subKey) = 0;
   // Writes changed registry files to disk (atomically). False when a file could not be written.
   virtual bool RegFlush() = 0;
+
+  // ---- ending the session: ExitWindowsEx. The simulated machine records the request (standard
+  // error and trace) and leaves performing it to `sxtool machine reboot`.
+  virtual bool ExitWindows(uint32_t flags) = 0;
 
   // ---- message boxes: the answer (an ID* code), never 0
   virtual int MessageBox(std::string_view title, std::string_view text, uint32_t style) = 0;
@@ -358,6 +364,9 @@ class Host {
 Host& CurrentHost();
 // Installs `host` as the current host; returns the previous one. Not owning.
 Host* SetCurrentHost(Host* host);
+// Changes whenever a host is installed, so that facts cached from the current host can tell when
+// they are stale.
+uint64_t CurrentHostGeneration();
 
 // Time conversions that do not depend on the machine.
 SystemTime FileTimeToSystemTime(FileTime time);

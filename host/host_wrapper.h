@@ -49,6 +49,7 @@ class HostWrapper : public Host {
   std::optional<std::vector<std::string>> RegEnumKeys(RegRoot root, std::string_view subKey) override { return inner_->RegEnumKeys(root, subKey); }
   std::optional<std::vector<RegNamedValue>> RegEnumValues(RegRoot root, std::string_view subKey) override { return inner_->RegEnumValues(root, subKey); }
   bool RegFlush() override { return inner_->RegFlush(); }
+  bool ExitWindows(uint32_t flags) override { return inner_->ExitWindows(flags); }
   int MessageBox(std::string_view title, std::string_view text, uint32_t style) override { return inner_->MessageBox(title, text, style); }
   std::optional<std::string> GetEnv(std::string_view name) override { return inner_->GetEnv(name); }
   bool SetEnv(std::string_view name, std::optional<std::string_view> value) override { return inner_->SetEnv(name, value); }

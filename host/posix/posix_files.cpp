@@ -95,6 +95,8 @@ uint32_t AttributesOf(const std::string& path, const struct stat& st) {
 FileInfo InfoOf(const std::string& path, const struct stat& st) {
   FileInfo info;
   info.attributes = AttributesOf(path, st);
+  struct stat link;
+  if (lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) info.attributes |= kAttrReparsePoint;
   info.size = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
   info.lastWriteTime = ToFileTime(st.st_mtim);
   info.lastAccessTime = ToFileTime(st.st_atim);
@@ -262,6 +264,11 @@ bool PosixHost::RemoveFolder(std::string_view path) {
   if (!host) return false;
   struct stat st;
   if (lstat(host->c_str(), &st) != 0) return FailMissing(*host);
+  if (S_ISLNK(st.st_mode)) {
+    struct stat target;
+    if (stat(host->c_str(), &target) != 0 || !S_ISDIR(target.st_mode)) return Fail(kErrorDirectory);
+    return unlink(host->c_str()) == 0 || Fail(WinErrorFromErrno(errno));
+  }
   if (!S_ISDIR(st.st_mode)) return Fail(kErrorDirectory);
   if (auto stored = StoredAttributes(*host); stored && (*stored & kAttrReadOnly))
     return Fail(kErrorAccessDenied);

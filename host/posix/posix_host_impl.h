@@ -84,6 +84,7 @@ class PosixHost final : public Host {
   }
   bool RegFlush() override { return registry_->Flush(); }
 
+  bool ExitWindows(uint32_t flags) override;
   int MessageBox(std::string_view title, std::string_view text, uint32_t style) override;
 
   std::optional<std::string> GetEnv(std::string_view name) override;

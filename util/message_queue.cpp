@@ -1,0 +1,108 @@
+#include "util/message_queue.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+namespace sx {
+namespace {
+
+struct Message {
+  const std::function<void()>* task = nullptr;  // nullptr: the quit message
+  bool* done = nullptr;
+  std::exception_ptr* error = nullptr;  // what the task raised, handed back to its sender
+};
+
+struct Queue {
+  std::mutex mutex;
+  std::condition_variable finished;
+  std::deque<Message> messages;
+  std::thread::id owner;
+  bool ownerSet = false;
+};
+
+Queue& MainQueue() {
+  static Queue queue;
+  return queue;
+}
+
+void ClaimIfUnowned(Queue& q) {
+  if (!q.ownerSet) {
+    q.owner = std::this_thread::get_id();
+    q.ownerSet = true;
+  }
+}
+
+}  // namespace
+
+void SetMainThread() {
+  Queue& q = MainQueue();
+  std::lock_guard lock(q.mutex);
+  q.owner = std::this_thread::get_id();
+  q.ownerSet = true;
+}
+
+bool IsMainThread() {
+  Queue& q = MainQueue();
+  std::lock_guard lock(q.mutex);
+  ClaimIfUnowned(q);
+  return q.owner == std::this_thread::get_id();
+}
+
+void SendToMainThread(const std::function<void()>& task) {
+  if (IsMainThread()) {
+    task();
+    return;
+  }
+  Queue& q = MainQueue();
+  bool done = false;
+  std::exception_ptr error;
+  {
+    std::unique_lock lock(q.mutex);
+    q.messages.push_back({&task, &done, &error});
+    q.finished.wait(lock, [&] { return done; });
+  }
+  if (error) std::rethrow_exception(error);
+}
+
+void PostQuitMessage() {
+  Queue& q = MainQueue();
+  std::lock_guard lock(q.mutex);
+  q.messages.push_back({});
+}
+
+void PumpMessages() {
+  if (!IsMainThread()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return;
+  }
+  Queue& q = MainQueue();
+  bool ranAny = false;
+  for (;;) {
+    Message message;
+    {
+      std::lock_guard lock(q.mutex);
+      if (q.messages.empty()) break;
+      message = q.messages.front();
+      q.messages.pop_front();
+    }
+    ranAny = true;
+    if (!message.task) return;  // the quit message
+    try {
+      (*message.task)();
+    } catch (...) {
+      *message.error = std::current_exception();
+    }
+    {
+      std::lock_guard lock(q.mutex);
+      *message.done = true;
+    }
+    q.finished.notify_all();
+  }
+  if (!ranAny) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+}  // namespace sx

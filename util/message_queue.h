@@ -1,0 +1,26 @@
+// The main thread's message queue. The engine's windows, plug-in calls and message boxes belong
+// to the main thread; another thread (the copy thread) hands work to it through this queue and
+// waits for the answer, while the main thread serves the queue whenever it waits (PumpMessages).
+#pragma once
+
+#include <functional>
+
+namespace sx {
+
+// Makes the calling thread the one whose queue the others post to. The first thread that pumps
+// or posts is the main thread until then.
+void SetMainThread();
+bool IsMainThread();
+
+// Runs `task` on the main thread and returns when it has run; on the main thread itself it runs
+// at once. A task posted while the main thread does not pump waits until it does.
+void SendToMainThread(const std::function<void()>& task);
+
+// Queues a quit message: the next PumpMessages on the main thread stops at it.
+void PostQuitMessage();
+
+// Runs every task waiting in the calling thread's queue, stopping at a quit message (which is
+// taken but not run). When the queue was empty, sleeps 1 ms. On another thread it only sleeps.
+void PumpMessages();
+
+}  // namespace sx
