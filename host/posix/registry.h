@@ -24,6 +24,7 @@
 namespace sx::host {
 
 class RegistryHive;  // one .reg file; registry_hive.h
+class HiveKey;       // one key of it
 
 class Registry {
  public:
@@ -50,7 +51,18 @@ class Registry {
 
  private:
   struct Target;  // the hive and the hive-relative key a root and sub-key name
+  struct Found;   // a key reached by walking a path (links followed), and its hive
   std::optional<Target> Resolve(RegRoot root, std::string_view subKey, bool forWrite);
+  // Walks the first `count` names of the target's path from its hive's root, following
+  // symbolic-link keys (the last one only with `followLast`); with `create`, missing keys are
+  // made. Fails (ThreadError) when a key is missing or may not be made.
+  std::optional<Found> Walk(const Target& target, size_t count, bool followLast, bool create);
+  // The hive and path a link key's SymbolicLinkValue names ("\REGISTRY\Machine\...").
+  std::optional<Target> LinkTarget(const HiveKey& link);
+  // Whether keys and values of the hive may be changed (HKLM only when hklmWritable).
+  bool Writable(const RegistryHive* hive) const;
+  // The global options of a file that does not exist yet: the machine's other files' #arch.
+  std::vector<std::string> NewFileOptions(const std::string& except) const;
 
   std::mutex mutex_;
   Files files_;

@@ -1,0 +1,274 @@
+#include "host/posix/registry_hive.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+#include "host/host.h"
+#include "host/posix/thread_error.h"
+#include "host/posix/wine_reg_format.h"
+
+namespace sx::host {
+namespace {
+
+// <0, 0, >0 comparing a sort key with a name whose key is made on the fly.
+int CompareSortKey(std::u16string_view key, std::u16string_view name) {
+  size_t n = std::min(key.size(), name.size());
+  for (size_t i = 0; i < n; ++i) {
+    char16_t a = key[i], b = SortNameUnit(name[i]);
+    if (a != b) return a < b ? -1 : 1;
+  }
+  return key.size() < name.size() ? -1 : key.size() > name.size() ? 1 : 0;
+}
+
+std::string ErrnoText(int err) { return std::strerror(err); }
+
+}  // namespace
+
+uint64_t NowFileTimeTicks() {
+  timespec ts{};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  return static_cast<uint64_t>(ts.tv_sec) * 10000000u + static_cast<uint64_t>(ts.tv_nsec) / 100u +
+         116444736000000000ull;
+}
+
+std::u16string NameSortKey(std::u16string_view name) {
+  std::u16string key(name.size(), u'\0');
+  for (size_t i = 0; i < name.size(); ++i) key[i] = SortNameUnit(name[i]);
+  return key;
+}
+
+bool NamesEqual(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i] && FoldNameUnit(a[i]) != FoldNameUnit(b[i])) return false;
+  return true;
+}
+
+// ---- HiveKey
+
+HiveKey::HiveKey(std::u16string_view name, HiveKey* parent, uint64_t modified)
+    : modified(modified), name_(name), sortKey_(NameSortKey(name)), parent_(parent) {}
+
+size_t HiveKey::Locate(std::u16string_view name, bool* found) const {
+  size_t low = 0, high = children_.size();
+  while (low < high) {
+    size_t mid = low + (high - low) / 2;
+    if (CompareSortKey(children_[mid]->sortKey_, name) < 0) {
+      low = mid + 1;
+    } else {
+      high = mid;
+    }
+  }
+  // Names with the same sort key are next to each other; almost always there is one at most.
+  for (size_t at = low; at < children_.size() && CompareSortKey(children_[at]->sortKey_, name) == 0;
+       ++at) {
+    if (NamesEqual(children_[at]->name_, name)) {
+      *found = true;
+      return at;
+    }
+  }
+  *found = false;
+  return low;
+}
+
+HiveKey* HiveKey::FindChild(std::u16string_view name) const {
+  bool found;
+  size_t at = Locate(name, &found);
+  return found ? children_[at].get() : nullptr;
+}
+
+HiveKey* HiveKey::AddChild(std::u16string_view name, uint64_t time, bool* created) {
+  if (created) *created = false;
+  size_t at;
+  // Keys mostly arrive in order (a file Wine wrote), so try the end first.
+  if (children_.empty() || CompareSortKey(children_.back()->sortKey_, name) < 0) {
+    at = children_.size();
+  } else {
+    bool found;
+    at = Locate(name, &found);
+    if (found) return children_[at].get();
+  }
+  auto child = std::make_unique<HiveKey>(name, this, time);
+  HiveKey* raw = child.get();
+  children_.insert(children_.begin() + static_cast<std::ptrdiff_t>(at), std::move(child));
+  if (created) *created = true;
+  return raw;
+}
+
+std::unique_ptr<HiveKey> HiveKey::RemoveChild(const HiveKey* child) {
+  bool found;
+  size_t at = Locate(child->name_, &found);
+  if (!found || children_[at].get() != child) return nullptr;
+  std::unique_ptr<HiveKey> removed = std::move(children_[at]);
+  children_.erase(children_.begin() + static_cast<std::ptrdiff_t>(at));
+  removed->parent_ = nullptr;
+  return removed;
+}
+
+const HiveValue* HiveKey::FindValue(std::u16string_view name) const {
+  for (const auto& value : values_)
+    if (NamesEqual(value.name, name)) return &value;
+  return nullptr;
+}
+
+void HiveKey::SetValue(std::u16string_view name, uint32_t type, std::string data) {
+  for (auto& value : values_) {
+    if (NamesEqual(value.name, name)) {
+      value.type = type;
+      value.data = std::move(data);
+      return;
+    }
+  }
+  values_.push_back(HiveValue{std::u16string(name), type, std::move(data)});
+}
+
+bool HiveKey::DeleteValue(std::u16string_view name) {
+  for (auto it = values_.begin(); it != values_.end(); ++it) {
+    if (NamesEqual(it->name, name)) {
+      values_.erase(it);
+      return true;
+    }
+  }
+  return false;
+}
+
+// ---- HiveContent
+
+HiveContent::HiveContent() : root(std::make_unique<HiveKey>(u"", nullptr, 0)) {}
+
+std::u16string HiveContent::RelativeToPath() const {
+  std::u16string path;
+  ParseWineString(relativeTo + '\n', 0, '\n', path);
+  return path;
+}
+
+// ---- RegistryHive
+
+RegistryHive::RegistryHive(std::string path, std::string relativeTo,
+                           std::function<std::vector<std::string>()> newFileOptions)
+    : path_(std::move(path)),
+      newRelativeTo_(std::move(relativeTo)),
+      newFileOptions_(std::move(newFileOptions)) {}
+
+RegistryHive::~RegistryHive() = default;
+
+RegistryHive::Identity RegistryHive::IdentityOf(const struct stat& st) {
+  Identity id;
+  id.exists = true;
+  id.device = st.st_dev;
+  id.inode = st.st_ino;
+  id.size = st.st_size;
+  id.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  return id;
+}
+
+RegistryHive::Identity RegistryHive::CurrentIdentity() const {
+  struct stat st {};
+  if (::stat(path_.c_str(), &st) != 0) return Identity{};
+  return IdentityOf(st);
+}
+
+void RegistryHive::Refresh() {
+  if (loaded_ && dirty_) return;  // unsaved changes win over the file; Flush overwrites it
+  if (loaded_ && CurrentIdentity() == identity_) return;
+  Load();
+}
+
+void RegistryHive::Load() {
+  int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    int err = errno;
+    if (err != ENOENT) throw MachineError(path_ + ": cannot read the registry file: " + ErrnoText(err));
+    HiveContent fresh;
+    fresh.relativeTo = newRelativeTo_;
+    if (newFileOptions_) fresh.globalOptions = newFileOptions_();
+    fresh.root->modified = NowFileTimeTicks();
+    content_ = std::move(fresh);
+    identity_ = Identity{};
+    loaded_ = true;
+    dirty_ = false;
+    return;
+  }
+  struct stat st {};
+  std::string text;
+  int err = 0;
+  if (::fstat(fd, &st) != 0) {
+    err = errno;
+  } else {
+    text.resize(static_cast<size_t>(st.st_size) + 1);
+    size_t used = 0;
+    for (;;) {
+      if (used == text.size()) text.resize(text.size() * 2);
+      ssize_t got = ::read(fd, text.data() + used, text.size() - used);
+      if (got < 0) {
+        if (errno == EINTR) continue;
+        err = errno;
+        break;
+      }
+      if (got == 0) break;
+      used += static_cast<size_t>(got);
+    }
+    text.resize(used);
+  }
+  ::close(fd);
+  if (err) throw MachineError(path_ + ": cannot read the registry file: " + ErrnoText(err));
+
+  HiveContent parsed = ParseWineRegistry(text, path_);  // raises for a damaged file
+  if (parsed.relativeTo.empty()) parsed.relativeTo = newRelativeTo_;  // a hand-made file
+  content_ = std::move(parsed);
+  identity_ = IdentityOf(st);
+  loaded_ = true;
+  dirty_ = false;
+}
+
+bool RegistryHive::Flush() {
+  if (!loaded_ || !dirty_) return true;
+  std::string text = FormatWineRegistry(content_);
+
+  static std::atomic<unsigned> counter{0};
+  std::string temp = path_ + ".new-" + std::to_string(::getpid()) + "-" +
+                     std::to_string(counter.fetch_add(1));
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return Fail(WinErrorFromErrno(errno));
+
+  int err = 0;
+  size_t done = 0;
+  while (done < text.size()) {
+    ssize_t wrote = ::write(fd, text.data() + done, text.size() - done);
+    if (wrote < 0) {
+      if (errno == EINTR) continue;
+      err = errno;
+      break;
+    }
+    done += static_cast<size_t>(wrote);
+  }
+  struct stat st {};
+  if (!err && ::fsync(fd) != 0) err = errno;
+  if (!err && ::fstat(fd, &st) != 0) err = errno;
+  if (::close(fd) != 0 && !err) err = errno;
+  if (!err && ::rename(temp.c_str(), path_.c_str()) != 0) err = errno;
+  if (err) {
+    ::unlink(temp.c_str());
+    return Fail(WinErrorFromErrno(err));
+  }
+
+  // Make the rename itself durable.
+  size_t slash = path_.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path_.substr(0, slash);
+  int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    ::fsync(dirFd);
+    ::close(dirFd);
+  }
+  identity_ = IdentityOf(st);
+  dirty_ = false;
+  return true;
+}
+
+}  // namespace sx::host

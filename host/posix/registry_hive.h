@@ -1,0 +1,162 @@
+// One registry file of the simulated machine in memory, and the tree of keys it holds.
+//
+// `HiveKey` is a key: its name as written, its values in stored order, its last-write time
+// (FILETIME), class, link flag and any key options we do not interpret (kept so they survive a
+// save). Names are equal as Windows compares them: each UTF-16 unit upper-cased. Sub-keys are
+// kept in the order Wine keeps and writes them, by lower-cased name (so "_x" comes before "a");
+// the sort key is the lower case of the upper case, which never separates two names Windows
+// calls equal, and sub-keys are found by binary search over it.
+//
+// `RegistryHive` ties a tree to its file: loaded on first use, reloaded when the file changed on
+// disk (by modification time, size and inode) while nothing here is unsaved, written back
+// atomically by Flush. When the file changed on disk and the hive also has unsaved changes, ours
+// win: the next Flush overwrites the file (the engine is the writer of record during a setup; a
+// merge of two divergent registries would be guesswork). A missing file is an empty hive; the
+// file is made by the first Flush after a change. A damaged file raises MachineError (file and
+// line) on every use until it is repaired; a hive that failed to load is never written back.
+//
+// Not safe across threads by itself; `Registry` (registry.h) holds one lock around every use.
+#pragma once
+
+#include <sys/stat.h>
+#include <sys/types.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "host/posix/codepage.h"
+
+namespace sx::host {
+
+// The current time as a FILETIME (100 ns ticks since 1601-01-01 UTC).
+uint64_t NowFileTimeTicks();
+
+// Windows case folding of one UTF-16 unit (the upper case), with an ASCII fast path.
+inline char16_t FoldNameUnit(char16_t c) {
+  if (c < 0x80) return (c >= u'a' && c <= u'z') ? static_cast<char16_t>(c - 32) : c;
+  return UnicodeUpper(c);
+}
+// The unit as sub-keys are ordered: the lower case of its upper case.
+inline char16_t SortNameUnit(char16_t c) {
+  if (c < 0x80) return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c;
+  return UnicodeLower(UnicodeUpper(c));
+}
+std::u16string NameSortKey(std::u16string_view name);
+// Equal ignoring case, as key and value names compare.
+bool NamesEqual(std::u16string_view a, std::u16string_view b);
+
+struct HiveValue {
+  std::u16string name;  // empty: the default value
+  uint32_t type = 0;
+  std::string data;  // raw bytes; the string types hold UTF-16LE text with its NUL(s)
+};
+
+class HiveKey {
+ public:
+  HiveKey(std::u16string_view name, HiveKey* parent, uint64_t modified);
+  HiveKey(const HiveKey&) = delete;
+  HiveKey& operator=(const HiveKey&) = delete;
+
+  const std::u16string& Name() const { return name_; }
+  HiveKey* Parent() const { return parent_; }
+
+  // Sub-keys in Wine's order.
+  const std::vector<std::unique_ptr<HiveKey>>& Children() const { return children_; }
+  HiveKey* FindChild(std::u16string_view name) const;
+  // The sub-key of that name, made (with `modified` as its time) when missing.
+  HiveKey* AddChild(std::u16string_view name, uint64_t modified, bool* created = nullptr);
+  // Detaches the sub-key (with its own sub-keys) and returns it.
+  std::unique_ptr<HiveKey> RemoveChild(const HiveKey* child);
+
+  // Values in stored order.
+  const std::vector<HiveValue>& Values() const { return values_; }
+  const HiveValue* FindValue(std::u16string_view name) const;
+  // Replaces the value of that name in place, or appends it.
+  void SetValue(std::u16string_view name, uint32_t type, std::string data);
+  bool DeleteValue(std::u16string_view name);
+
+  uint64_t modified = 0;                  // FILETIME ticks of the last change
+  std::optional<std::u16string> keyClass;  // the class name (#class)
+  bool link = false;                      // a symbolic link (#link, target in SymbolicLinkValue)
+  std::vector<std::string> otherOptions;  // "#..." key options kept as read
+
+ private:
+  // Where a sub-key of that name is or would go; `found` tells which.
+  size_t Locate(std::u16string_view name, bool* found) const;
+
+  std::u16string name_, sortKey_;
+  HiveKey* parent_;
+  std::vector<std::unique_ptr<HiveKey>> children_;
+  std::vector<HiveValue> values_;
+};
+
+// What one registry file holds.
+struct HiveContent {
+  // The text after ";; All keys relative to " as written (escaped: "REGISTRY\\\\Machine").
+  std::string relativeTo;
+  // Global options before the first key, as written ("#arch=win64").
+  std::vector<std::string> globalOptions;
+  std::unique_ptr<HiveKey> root;
+
+  HiveContent();
+  // The unescaped key path the file is relative to ("REGISTRY\Machine").
+  std::u16string RelativeToPath() const;
+};
+
+class RegistryHive {
+ public:
+  // `relativeTo` and `newFileOptions` are what a new file (one that does not exist yet) gets in
+  // its header: the escaped root path and its global options (asked for when the file is found
+  // missing, so they may depend on the machine's other files).
+  RegistryHive(std::string path, std::string relativeTo,
+               std::function<std::vector<std::string>()> newFileOptions);
+  ~RegistryHive();
+
+  const std::string& Path() const { return path_; }
+
+  // Brings the tree up to date with the file: loads it on first use, reloads it when the file
+  // changed on disk and nothing here is unsaved. Raises MachineError when the file is damaged or
+  // cannot be read.
+  void Refresh();
+  bool Loaded() const { return loaded_; }
+
+  HiveKey& Root() { return *content_.root; }
+  const HiveContent& Content() const { return content_; }
+
+  // Records that the tree changed, so Flush writes it.
+  void MarkChanged() { dirty_ = true; }
+  bool HasUnsavedChanges() const { return dirty_; }
+
+  // Writes the tree when it has unsaved changes: a new file beside the old one, synced, renamed
+  // over it, and the folder synced. False on failure (ThreadError() tells why; the old file is
+  // left as it was).
+  bool Flush();
+
+ private:
+  struct Identity {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    int64_t mtimeNs = 0;
+    friend bool operator==(const Identity&, const Identity&) = default;
+  };
+  static Identity IdentityOf(const struct ::stat& st);
+  Identity CurrentIdentity() const;
+  void Load();
+
+  std::string path_;
+  std::string newRelativeTo_;
+  std::function<std::vector<std::string>()> newFileOptions_;
+  HiveContent content_;
+  Identity identity_;
+  bool loaded_ = false;
+  bool dirty_ = false;
+};
+
+}  // namespace sx::host
