@@ -1,21 +1,25 @@
-// sxengine: the setup engine. The program block lands with the start-up work; for now the engine
-// opens its machine and says so.
+// sxengine: the setup engine.
 #include <cstdio>
 #include <exception>
+#include <string>
+#include <vector>
 
+#include "engine/program.h"
 #include "host/posix/posix_host.h"
 
-int main() {
+int main(int argc, char** argv) {
+  std::unique_ptr<sx::host::Host> host;
   try {
-    auto host = sx::host::OpenPosixHost(sx::host::DefaultMachineFolder());
-    sx::host::SetCurrentHost(host.get());
-    std::printf("sxengine: machine %s, Windows folder %s\n", host->MachineFolder().c_str(),
-                host->Facts().windowsFolder.c_str());
-    host->RegFlush();
-    sx::host::SetCurrentHost(nullptr);
-    return 0;
+    host = sx::host::OpenPosixHost(sx::host::DefaultMachineFolder());
   } catch (const std::exception& e) {
     std::fprintf(stderr, "sxengine: %s\n", e.what());
     return 255;
   }
+  sx::host::SetCurrentHost(host.get());
+  // The command line arrives in the terminal's UTF-8; the engine works in the machine's ANSI.
+  std::vector<std::string> params;
+  for (int i = 1; i < argc; ++i) params.push_back(host->Utf8ToAnsi(argv[i]));
+  int code = sx::RunProgram(params);
+  sx::host::SetCurrentHost(nullptr);
+  return code & 0xFF;
 }

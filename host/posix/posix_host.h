@@ -6,6 +6,7 @@
 //   <machine>/sxmachine.ini                   simulation settings; absent = defaults
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -24,5 +25,16 @@ void InitMachine(const std::string& folder);
 
 // Opens the machine in `folder`, creating it first when it has no drive C.
 std::unique_ptr<Host> OpenPosixHost(const std::string& folder);
+
+}  // namespace sx::host
+
+namespace sx::host {
+
+// What Windows does when it starts again: performs the pending renames and deletions
+// (PendingFileRenameOperations on NT, the [Rename] section of wininit.ini on 9x), then runs the
+// RunOnce entries of HKLM and then of HKCU in order, removing each value before its program
+// starts (names starting with '!' after it ended), and waits for each program. Every step is
+// reported through `report`, one line each.
+void PerformReboot(Host& host, const std::function<void(const std::string&)>& report);
 
 }  // namespace sx::host

@@ -11,8 +11,11 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
+#include "host/posix/batch_script.h"
 #include "host/posix/command_line.h"
 #include "host/posix/posix_host_impl.h"
 #include "host/posix/thread_error.h"
@@ -116,11 +119,14 @@ std::unique_ptr<Process> PosixHost::CreateProcess(std::string_view programPath,
     Fail(kErrorFileNotFound);
     return nullptr;
   }
-  if (!S_ISREG(st.st_mode) || !IsHostProgram(*program)) {
+  const bool batch = LowerExtension(programPath) == ".bat" || LowerExtension(programPath) == ".cmd";
+  const bool hostProgram = S_ISREG(st.st_mode) && IsHostProgram(*program);
+  if (!S_ISREG(st.st_mode) || (!batch && !hostProgram)) {
     Fail(kErrorBadExeFormat);
     return nullptr;
   }
-  if (!(st.st_mode & S_IXUSR) && chmod(program->c_str(), (st.st_mode & 07777) | S_IXUSR | S_IXGRP | S_IXOTH) != 0) {
+  if (hostProgram && !(st.st_mode & S_IXUSR) &&
+      chmod(program->c_str(), (st.st_mode & 07777) | S_IXUSR | S_IXGRP | S_IXOTH) != 0) {
     Fail(kErrorAccessDenied);
     return nullptr;
   }
@@ -137,10 +143,28 @@ std::unique_ptr<Process> PosixHost::CreateProcess(std::string_view programPath,
     folder = *current;
   }
 
-  std::vector<std::string> args = SplitWindowsCommandLine(commandLine);
-  if (args.empty()) args.push_back(std::string(programPath));
   std::vector<std::string> hostArgs;
-  for (const auto& a : args) hostArgs.push_back(ansi_->ToUtf8(a));
+  std::string executable = *program;
+  if (!hostProgram) {
+    // A Windows batch file: its commands run as a shell script, paths taken from its folder.
+    std::string base = workingFolder.empty() ? CurrentFolder() : std::string(workingFolder);
+    std::ifstream in(*program, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    auto script = TranslateBatch(ansi_->FromUtf16(oem_->ToUtf16(text)), [&](std::string_view path) {
+      auto full = NormalizeWindowsPath(path, base);
+      return full ? paths_->ToHost(*full) : std::nullopt;
+    });
+    if (!script) {
+      Fail(kErrorBadExeFormat);
+      return nullptr;
+    }
+    executable = "/bin/sh";
+    hostArgs = {"/bin/sh", "-c", *script, *program};
+  } else {
+    std::vector<std::string> args = SplitWindowsCommandLine(commandLine);
+    if (args.empty()) args.push_back(std::string(programPath));
+    for (const auto& a : args) hostArgs.push_back(ansi_->ToUtf8(a));
+  }
   std::vector<char*> argv;
   for (auto& a : hostArgs) argv.push_back(a.data());
   argv.push_back(nullptr);
@@ -158,7 +182,9 @@ std::unique_ptr<Process> PosixHost::CreateProcess(std::string_view programPath,
   posix_spawn_file_actions_init(&actions);
   if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
   pid_t pid;
-  int rc = posix_spawn(&pid, program->c_str(), &actions, nullptr, argv.data(), envp.data());
+  // Other processes read the machine's registry from its files.
+  registry_->Flush();
+  int rc = posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   Trace("process", std::string(commandLine.empty() ? programPath : commandLine));
   if (rc != 0) {

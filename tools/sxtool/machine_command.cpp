@@ -3,6 +3,7 @@
 
 #include "host/posix/posix_host.h"
 #include "tools/sxtool/commands.h"
+#include "tools/sxtool/tool_host.h"
 
 namespace sx::tool {
 namespace {
@@ -10,8 +11,11 @@ namespace {
 int Help(FILE* out) {
   std::fprintf(out,
                "usage: sxtool machine init [DIR]\n"
+               "       sxtool machine reboot\n"
                "  init    create a fresh machine in DIR (else $SX_MACHINE, else the default\n"
-               "          folder) and print its path; an existing machine keeps what it has\n");
+               "          folder) and print its path; an existing machine keeps what it has\n"
+               "  reboot  start the machine again: perform the pending renames and deletions,\n"
+               "          then run the RunOnce programs of HKLM and HKCU, as Windows does\n");
   return out == stdout ? 0 : 2;
 }
 
@@ -25,6 +29,14 @@ int MachineCommand(const Args& args) {
     std::string folder = args.size() == 2 ? args[1] : sx::host::DefaultMachineFolder();
     auto host = sx::host::OpenPosixHost(folder);
     std::printf("%s\n", host->MachineFolder().c_str());
+    return 0;
+  }
+  if (args[0] == "reboot") {
+    if (args.size() != 1) return Help(stderr);
+    ToolHost tool;
+    sx::host::PerformReboot(tool.host(), [&](const std::string& line) {
+      std::printf("%s\n", tool.host().AnsiToUtf8(line).c_str());
+    });
     return 0;
   }
   std::fprintf(stderr, "sxtool machine: unknown sub-command '%s'\n", args[0].c_str());

@@ -1,0 +1,10 @@
+#include "engine/engine_state.h"
+
+namespace sx {
+
+TEngineState& EngineState() {
+  static TEngineState state;
+  return state;
+}
+
+}  // namespace sx

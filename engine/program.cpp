@@ -1,0 +1,101 @@
+#include "engine/program.h"
+
+#include <exception>
+
+#include "engine/engine_state.h"
+#include "engine/main_flow.h"
+#include "engine/resume_files.h"
+#include "engine/self_delete.h"
+#include "engine/switches.h"
+#include "host/host.h"
+#include "platform/file_utils.h"
+#include "util/message_boxes.h"
+#include "util/system_folders.h"
+#include "xml/xml_settings.h"
+
+namespace sx {
+namespace {
+
+std::string WithBackslash(std::string path) {
+  if (path.empty() || path.back() != '\\') path += '\\';
+  return path;
+}
+
+// Makes TempDir and its three staging folders in the system temporary folder.
+void CreateTempFolders(TEngineState& state) {
+  const std::string temp = GetTempFolder();
+  state.TempDir = temp + MakeUniqueName(temp, "", "", true) + "\\";
+  CreateFolderPath(state.TempDir);
+  for (std::string* path : {&state.TempFontsPath, &state.TempGACPath, &state.TempBackupPath}) {
+    *path = state.TempDir + MakeUniqueName(state.TempDir, "", "", true) + "\\";
+    CreateFolderPath(*path);
+  }
+}
+
+// Runs the main flow; an error that escapes it is shown and counts as failure.
+bool GuardedMainFlow() {
+  try {
+    return RunMainFlow();
+  } catch (const std::exception& e) {
+    ShowErrorBox(e.what());
+    return false;
+  }
+}
+
+void CleanUp(TEngineState& state, bool success, bool startedForResume) {
+  auto& host = host::CurrentHost();
+  // A folder named on the command line is deleted only when the engine made it.
+  if (!state.ResumePending && !state.TempDir.empty() &&
+      (!startedForResume || IsEngineTempFolder(state.TempDir)))
+    DeleteFolderTree(state.TempDir, true);
+  if (startedForResume) {
+    const std::string self = host.ModuleFileName();
+    if (IsResumeCopy(self)) {
+      if (success && state.RebootAtExit)
+        DeleteAtReboot(self);
+      else
+        StartSelfDeletingBatch(self, false);
+    }
+  }
+  if (success && state.RebootAtExit) RebootSystem(false);
+  if (!success && state.ExitCode == 0) state.ExitCode = -1;
+}
+
+}  // namespace
+
+int RunProgram(const std::vector<std::string>& params) {
+  TEngineState& state = EngineState();
+  auto& host = host::CurrentHost();
+  state.ExeName = host.ModuleFileName();
+  XMLSettings().PreserveAttributeWhitespace = true;
+
+  bool success = false;
+  const auto resume = FindSwitch(params, "resume:*");
+  bool resumeLoaded = true;
+  if (resume) {
+    state.ResumeMode = true;
+    state.TempDir = WithBackslash(SwitchValue(*resume, 9));
+    resumeLoaded = LoadResumeState(state.TempDir);
+    if (!resumeLoaded) ShowErrorBox("Cannot resume installation.");
+  }
+  if (resumeLoaded) {
+    if (auto exename = FindSwitch(params, "exename:*")) state.ExeName = SwitchValue(*exename, 10);
+    if (FindSwitch(params, "repair")) {
+      state.RepairMode = true;
+      if (params.size() >= 2) state.RepairAppId = params[1];
+    }
+    state.SilentSwitch = FindSwitch(params, "s").has_value();
+    try {
+      if (!state.ResumeMode) CreateTempFolders(state);
+      success = GuardedMainFlow();
+    } catch (const std::exception& e) {
+      ShowErrorBox(e.what());
+      success = false;
+    }
+  }
+  CleanUp(state, success, resume.has_value());
+  host.RegFlush();
+  return state.ExitCode;
+}
+
+}  // namespace sx
