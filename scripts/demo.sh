@@ -24,5 +24,9 @@ grep -A4 'SXEngine Demo' "$SX_MACHINE/system.reg"
 echo
 echo "== the engine"
 "$sxengine" && echo "sxengine exit code: $?"
+echo "-- its temporary folder tree is gone again:"
+ls -A "$SX_MACHINE/drive_c/users/user/Temp"
+echo "-- the trace of observable events:"
+cat "$SX_TRACE"
 echo
 echo "machine folder: $SX_MACHINE"
