@@ -2,12 +2,31 @@
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/program.h"
 #include "host/posix/posix_host.h"
 
+namespace {
+
+constexpr char kUsage[] =
+    "usage: sxengine [/s] [/repair APPID] [/exename:PATH] [/resume:FOLDER]\n"
+    "  The setup engine. A setup program is sxengine with its main package appended.\n"
+    "  /s               run silently (the SilentMode variable defaults to 1)\n"
+    "  /repair APPID    repair the installed application APPID\n"
+    "  /exename:PATH    install the packages of the setup program PATH\n"
+    "  /resume:FOLDER   continue an installation interrupted by a reboot\n"
+    "  Works on the machine folder named by SX_MACHINE; exit code 0 on success, 255 on failure.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::string_view(argv[i]) == "--help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
   std::unique_ptr<sx::host::Host> host;
   try {
     host = sx::host::OpenPosixHost(sx::host::DefaultMachineFolder());

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 #include "host/posix/locales.h"
 #include "host/posix/thread_error.h"
@@ -77,6 +79,26 @@ constexpr ShellFolderName kShellFolders[] = {
     {0x2E, true, "Common Documents"},
 };
 
+// The system language of a machine ("0409"), read straight from the text of its system.reg: the
+// code page of the registry's ANSI view depends on it, so it is needed before the registry opens.
+// Key and value names are plain ASCII, which makes a text search exact.
+std::string SystemLanguageOf(const std::string& systemReg) {
+  std::ifstream in(systemReg, std::ios::binary);
+  if (!in) return {};
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string key = "\n[System\\\\CurrentControlSet\\\\Control\\\\Nls\\\\Language]";
+  size_t at = text.find(key);
+  if (at == std::string::npos) return {};
+  size_t end = text.find("\n\n", at + key.size());
+  std::string_view section(text.data() + at, (end == std::string::npos ? text.size() : end) - at);
+  const std::string_view value = "\n\"Default\"=\"";
+  size_t v = section.find(value);
+  if (v == std::string_view::npos) return {};
+  size_t start = v + value.size();
+  size_t close = section.find('"', start);
+  return close == std::string_view::npos ? std::string() : std::string(section.substr(start, close - start));
+}
+
 }  // namespace
 
 PosixHost::PosixHost(std::string machineFolder) : machineFolder_(std::move(machineFolder)) {
@@ -88,11 +110,7 @@ PosixHost::PosixHost(std::string machineFolder) : machineFolder_(std::move(machi
   // value names are plain ASCII, so a first look through code page 1252 is exact.
   std::optional<LocaleInfo> systemLocale = FindLocale(settings_.Get("Locale", "System", ""));
   if (!systemLocale) {
-    CodePage bootstrap(1252);
-    Registry probe(files, bootstrap, false);
-    std::string language = StringData(
-        probe.QueryValue(RegRoot::kLocalMachine, "System\\CurrentControlSet\\Control\\Nls\\Language",
-                         "Default"));
+    std::string language = SystemLanguageOf(files.system);
     if (!language.empty()) {
       char* end = nullptr;
       unsigned long id = std::strtoul(language.c_str(), &end, 16);

@@ -65,6 +65,17 @@ TEST(MachineFacts, SettingsFileOverridesTheMachine) {
   EXPECT_LT(host.CompareLocale("a", "b", false), 0);
 }
 
+TEST(MachineFacts, SystemLanguageInTheRegistryChoosesTheCodePage) {
+  test::TempMachine machine;
+  ASSERT_TRUE(machine.host().RegSetValue(host::RegRoot::kLocalMachine,
+                                         "System\\CurrentControlSet\\Control\\Nls\\Language", "Default",
+                                         {kRegSz, std::string("0419\0", 5)}));
+  machine.Reopen();
+  EXPECT_EQ(machine.host().Facts().systemLocale.abbreviation, "RUS");
+  EXPECT_EQ(machine.host().Facts().userLocale.abbreviation, "ENU");  // the user's own stays
+  EXPECT_EQ(machine.host().AnsiToUtf8("\xC0"), "\xD0\x90");
+}
+
 TEST(MachineFacts, ExistingWinePrefixIsReadFromItsRegistry) {
   namespace fs = std::filesystem;
   std::string folder = (fs::temp_directory_path() / ("sxwine-" + std::to_string(getpid()))).string();
