@@ -72,3 +72,27 @@ TEST(Programs, DocumentsOpenThroughTheirAssociation) {
 
 }  // namespace
 }  // namespace sx::host
+
+namespace sx::host {
+namespace {
+
+TEST(Libraries, LoadByWindowsNameAndLookUpSymbols) {
+  test::TempMachine machine;
+  auto& host = machine.host();
+  test::WriteHostFile(machine.HostPath("drive_c/lib/probe.dll"), test::ReadHostFile(SX_PROBE_LIBRARY));
+  auto library = host.LoadLibrary("C:\\LIB\\PROBE.DLL");
+  ASSERT_TRUE(library) << host.LastError();
+  auto answer = reinterpret_cast<int (*)()>(library->Symbol("ProbeAnswer"));
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer(), 42);
+  EXPECT_FALSE(library->Symbol("NoSuchExport"));
+  EXPECT_EQ(host.LastError(), kErrorProcNotFound);
+  EXPECT_FALSE(host.LoadLibrary("C:\\lib\\absent.dll"));
+  EXPECT_EQ(host.LastError(), kErrorModNotFound);
+  test::WriteHostFile(machine.HostPath("drive_c/lib/text.dll"), "not a library");
+  EXPECT_FALSE(host.LoadLibrary("C:\\lib\\text.dll"));
+  EXPECT_EQ(host.LastError(), kErrorBadExeFormat);
+}
+
+}  // namespace
+}  // namespace sx::host
