@@ -6,6 +6,7 @@
 #include "host/host.h"
 #include "util/case_tables.h"
 #include "util/errors.h"
+#include "util/str_utils.h"
 #include "util/file_io.h"
 #include "util/os_version.h"
 #include "util/system_folders.h"
@@ -192,13 +193,6 @@ void AddPendingRename(const std::string& source, const std::string& target) {
   data += '\0';
   host.RegCreateKey(root, kSessionManagerKey);
   host.RegSetValue(root, kSessionManagerKey, kPendingRenamesValue, {host::kRegMultiSz, data});
-}
-
-std::string Trim(std::string_view s) {
-  size_t start = 0, end = s.size();
-  while (start < end && static_cast<unsigned char>(s[start]) <= ' ') ++start;
-  while (end > start && static_cast<unsigned char>(s[end - 1]) <= ' ') --end;
-  return std::string(s.substr(start, end - start));
 }
 
 [[noreturn]] void RaiseIoError() {

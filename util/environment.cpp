@@ -5,6 +5,7 @@
 #include "host/host.h"
 #include "util/case_tables.h"
 #include "util/errors.h"
+#include "util/str_utils.h"
 #include "util/file_io.h"
 #include "util/os_version.h"
 #include "util/unique_name.h"
@@ -13,13 +14,6 @@ namespace sx {
 namespace {
 
 constexpr char kSystemEnvironment[] = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
-
-std::string Trim(std::string_view s) {
-  size_t start = 0, end = s.size();
-  while (start < end && static_cast<unsigned char>(s[start]) <= ' ') ++start;
-  while (end > start && static_cast<unsigned char>(s[end - 1]) <= ' ') --end;
-  return std::string(s.substr(start, end - start));
-}
 
 bool SameTextAnsi(std::string_view a, std::string_view b) {
   return host::CurrentHost().CompareLocale(a, b, true) == 0;

@@ -4,17 +4,12 @@
 #include <mutex>
 
 #include "host/host.h"
+#include "util/str_utils.h"
 
 namespace sx {
 namespace {
 
 const char* const kShortNames[] = {"32s", "95", "98", "NT", "2000", "Me", "XP"};
-
-std::string Trim(std::string s) {
-  while (!s.empty() && s.back() == ' ') s.pop_back();
-  size_t start = s.find_first_not_of(' ');
-  return start == std::string::npos ? std::string() : s.substr(start);
-}
 
 }  // namespace
 

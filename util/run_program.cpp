@@ -12,13 +12,6 @@ std::atomic<bool> SessionEnding{false};
 
 namespace {
 
-std::string Trim(std::string_view s) {
-  size_t start = 0, end = s.size();
-  while (start < end && static_cast<unsigned char>(s[start]) <= ' ') ++start;
-  while (end > start && static_cast<unsigned char>(s[end - 1]) <= ' ') --end;
-  return std::string(s.substr(start, end - start));
-}
-
 bool IsProgramExtension(std::string_view file) {
   size_t dot = file.find_last_of('.');
   size_t slash = file.find_last_of('\\');

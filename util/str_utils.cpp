@@ -81,4 +81,11 @@ std::string Unquote(std::string_view text, char quote) {
 
 std::string ToOem(std::string_view text) { return host::CurrentHost().AnsiToOem(text); }
 
+std::string Trim(std::string_view text) {
+  size_t start = 0, end = text.size();
+  while (start < end && static_cast<unsigned char>(text[start]) <= ' ') ++start;
+  while (end > start && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
+  return std::string(text.substr(start, end - start));
+}
+
 }  // namespace sx

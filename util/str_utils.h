@@ -48,6 +48,9 @@ std::string ValueOf(std::string_view text);
 // closing quote the rest of the text is taken. Any other text is returned unchanged.
 std::string Unquote(std::string_view text, char quote);
 
+// The text without leading and trailing blanks and control characters (bytes up to ' ').
+std::string Trim(std::string_view text);
+
 // The text converted from the ANSI to the OEM code page of the machine (for batch files).
 std::string ToOem(std::string_view text);
 
