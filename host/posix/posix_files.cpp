@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "host/posix/posix_host_impl.h"
 #include "host/posix/thread_error.h"
@@ -180,6 +181,29 @@ bool CopyContent(const std::string& from, const std::string& to, mode_t mode) {
   return target.Sync();
 }
 
+// Copies `source` into a new file beside `target` and renames it over the target, carrying the
+// source's times, permissions and (when given) Windows attributes: a failure leaves the target as
+// it was.
+bool CopyOver(const std::string& source, const std::string& target, const struct stat& st,
+              std::optional<uint32_t> attributes) {
+  std::string temp = ParentOf(target) + "/." + BaseName(target) + ".sxcopy";
+  if (!CopyContent(source, temp, st.st_mode & 0777)) {
+    uint32_t error = ThreadError();
+    unlink(temp.c_str());
+    return Fail(error);
+  }
+  timespec times[2] = {st.st_atim, st.st_mtim};
+  utimensat(AT_FDCWD, temp.c_str(), times, 0);
+  chmod(temp.c_str(), st.st_mode & 07777);
+  if (attributes) StoreAttributes(temp, *attributes);
+  if (rename(temp.c_str(), target.c_str()) != 0) {
+    uint32_t error = WinErrorFromErrno(errno);
+    unlink(temp.c_str());
+    return Fail(error);
+  }
+  return true;
+}
+
 // Windows name masks: '*' any run, '?' one character, ignoring case; "*.*" is everything,
 // "name.*" also takes "name" without extension and "name." only names without one.
 bool MaskMatches(std::u16string_view mask, std::u16string_view name) {
@@ -313,20 +337,7 @@ bool PosixHost::MoveFile(std::string_view from, std::string_view to, bool replac
   if (rename(source->c_str(), target->c_str()) == 0) return true;
   if (errno != EXDEV || S_ISDIR(st.st_mode)) return Fail(WinErrorFromErrno(errno));
   // Another file system: copy, then remove the original (MOVEFILE_COPY_ALLOWED).
-  std::string temp = *target + ".sxmove";
-  if (!CopyContent(*source, temp, st.st_mode & 0777)) {
-    uint32_t error = ThreadError();
-    unlink(temp.c_str());
-    return Fail(error);
-  }
-  timespec times[2] = {st.st_atim, st.st_mtim};
-  utimensat(AT_FDCWD, temp.c_str(), times, 0);
-  chmod(temp.c_str(), st.st_mode & 07777);
-  if (rename(temp.c_str(), target->c_str()) != 0) {
-    uint32_t error = WinErrorFromErrno(errno);
-    unlink(temp.c_str());
-    return Fail(error);
-  }
+  if (!CopyOver(*source, *target, st, StoredAttributes(*source))) return false;
   unlink(source->c_str());
   return true;
 }
@@ -347,24 +358,7 @@ bool PosixHost::CopyFile(std::string_view from, std::string_view to, bool failIf
   } else if (!FolderExists(ParentOf(*target))) {
     return Fail(kErrorPathNotFound);
   }
-  // Into a new file beside the target, then over it: a failed copy leaves the target as it was.
-  std::string temp = ParentOf(*target) + "/." + BaseName(*target) + ".sxcopy";
-  if (!CopyContent(*source, temp, st.st_mode & 0777)) {
-    uint32_t error = ThreadError();
-    unlink(temp.c_str());
-    return Fail(error);
-  }
-  timespec times[2] = {st.st_atim, st.st_mtim};
-  utimensat(AT_FDCWD, temp.c_str(), times, 0);
-  uint32_t attributes = AttributesOf(*source, st);
-  chmod(temp.c_str(), st.st_mode & 07777);
-  StoreAttributes(temp, attributes);
-  if (rename(temp.c_str(), target->c_str()) != 0) {
-    uint32_t error = WinErrorFromErrno(errno);
-    unlink(temp.c_str());
-    return Fail(error);
-  }
-  return true;
+  return CopyOver(*source, *target, st, AttributesOf(*source, st));
 }
 
 std::unique_ptr<File> PosixHost::OpenFile(std::string_view path, OpenOptions options) {
