@@ -26,6 +26,8 @@ const std::map<std::string, Command>& Commands() {
   static const std::map<std::string, Command> commands = {
       {"machine", {MachineCommand, "create a machine folder, reboot it, end its session"}},
       {"reg", {RegCommand, "query, add and delete registry keys and values of the machine"}},
+      {"xml", {XmlCommand, "parse an XML document and write it as the engine writes XML"}},
+      {"db", {DbCommand, "normalise a project file through the project database model"}},
   };
   return commands;
 }

@@ -1,0 +1,69 @@
+// sxtool xml format: the engine's reading and writing from the command line.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tests/support/temp_machine.h"
+
+namespace sx::test {
+namespace {
+
+class XmlFormatCommand : public ::testing::Test {
+ protected:
+  XmlFormatCommand() {
+    folder_ = std::filesystem::temp_directory_path() / ("sxtool-xml-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder_);
+  }
+  ~XmlFormatCommand() override { std::filesystem::remove_all(folder_); }
+
+  std::string Write(const std::string& name, const std::string& content) {
+    std::string path = (folder_ / name).string();
+    WriteHostFile(path, content);
+    return path;
+  }
+  // Runs sxtool with the arguments; stdout in `out`, stderr in `err`.
+  int Run(const std::string& arguments, std::string* out, std::string* err = nullptr) {
+    std::string errPath = (folder_ / "stderr.txt").string();
+    int status = RunCommand(std::string(SX_SXTOOL) + " " + arguments + " 2>" + errPath, out);
+    if (err) *err = ReadHostFile(errPath);
+    return status;
+  }
+
+  std::filesystem::path folder_;
+};
+
+TEST_F(XmlFormatCommand, WritesGetXmlByteForByte) {
+  std::string path = Write("in.xml", "<?xml version='1.0'?>\n<Root  a=\"  x   y \"><B c='say \"hi\"'/>text</Root>");
+  std::string out;
+  EXPECT_EQ(Run("xml format " + path, &out), 0);
+  EXPECT_EQ(out, "<root a=\"x   y\">\r\n\t<b c='say \"hi\"'/>\r\ntext\r\n</root>\r\n");
+}
+
+TEST_F(XmlFormatCommand, ReadsStandardInput) {
+  std::string path = Write("in.xml", "<a><b/></a>");
+  std::string out;
+  EXPECT_EQ(Run("xml format - < " + path, &out), 0);
+  EXPECT_EQ(out, "<a>\r\n\t<b/>\r\n</a>\r\n");
+}
+
+TEST_F(XmlFormatCommand, SyntaxErrorGoesToStandardErrorWithExitOne) {
+  std::string path = Write("bad.xml", "<a>\r\n</b>");
+  std::string out, err;
+  EXPECT_EQ(Run("xml format " + path, &out, &err), 1);
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(err, "End tag \"b\" does not match the start tag \"a\". Line 2, position 3.\n");
+}
+
+TEST_F(XmlFormatCommand, MissingFileAndBadUsage) {
+  std::string out, err;
+  EXPECT_EQ(Run("xml format " + (folder_ / "none.xml").string(), &out, &err), 1);
+  EXPECT_NE(err.find("cannot read"), std::string::npos);
+  EXPECT_EQ(Run("xml", &out), 2);
+  EXPECT_EQ(Run("xml print x", &out), 2);
+  EXPECT_EQ(Run("xml --help", &out), 0);
+  EXPECT_NE(out.find("usage: sxtool xml format"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace sx::test
