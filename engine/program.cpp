@@ -9,6 +9,7 @@
 #include "engine/switches.h"
 #include "host/host.h"
 #include "platform/file_utils.h"
+#include "platform/ini_cache.h"
 #include "util/message_boxes.h"
 #include "util/system_folders.h"
 #include "xml/xml_settings.h"
@@ -94,6 +95,7 @@ int RunProgram(const std::vector<std::string>& params) {
     }
   }
   CleanUp(state, success, resume.has_value());
+  IniCloseAll();  // cached INI documents reach their files while the machine is still open
   host.RegFlush();
   return state.ExitCode;
 }

@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "host/posix/posix_host.h"
+#include "platform/ini_cache.h"
 
 namespace sx::test {
 
@@ -25,6 +26,7 @@ TempMachine::TempMachine(const std::string& sxmachineIni) {
 }
 
 TempMachine::~TempMachine() {
+  IniCloseAll();  // documents a test left in the cache belong to this machine
   sx::host::SetCurrentHost(previous_);
   host_.reset();
   std::error_code ignored;
@@ -39,6 +41,7 @@ TempMachine::~TempMachine() {
 }
 
 void TempMachine::Reopen() {
+  IniCloseAll();
   host_->RegFlush();
   sx::host::SetCurrentHost(previous_);
   host_.reset();

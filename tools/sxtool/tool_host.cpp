@@ -1,6 +1,7 @@
 #include "tools/sxtool/tool_host.h"
 
 #include "host/posix/posix_host.h"
+#include "platform/ini_cache.h"
 
 namespace sx::tool {
 
@@ -9,6 +10,7 @@ ToolHost::ToolHost()
       previous_(sx::host::SetCurrentHost(host_.get())) {}
 
 ToolHost::~ToolHost() {
+  IniCloseAll();
   host_->RegFlush();
   sx::host::SetCurrentHost(previous_);
 }
