@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "host/host_wrapper.h"
 #include "platform/file_utils.h"
 #include "tests/support/temp_machine.h"
 
@@ -117,6 +118,34 @@ TEST(RenameAtReboot, NineXWininitEntriesGoToTheEndOfTheRenameSection) {
   test::WriteHostFile(fresh.HostPath("drive_c/f.txt"), "x");
   DeleteAtReboot("C:\\f.txt");
   EXPECT_EQ(test::ReadHostFile(fresh.HostPath("drive_c/windows/wininit.ini")), "[Rename]\r\nNUL=C:\\f.txt\r\n");
+}
+
+}  // namespace
+}  // namespace sx
+
+namespace sx {
+namespace {
+
+// The simulated machine records a reboot the engine asks for; `sxtool machine reboot` performs it.
+class ExitRecorder : public host::HostWrapper {
+ public:
+  using HostWrapper::HostWrapper;
+  bool ExitWindows(uint32_t flags) override {
+    requests.push_back(flags);
+    return true;
+  }
+  std::vector<uint32_t> requests;
+};
+
+TEST(RebootSystem, AsksTheSystemToRebootWithOrWithoutForce) {
+  test::TempMachine machine;
+  ExitRecorder recorder(machine.host());
+  host::SetCurrentHost(&recorder);
+  EXPECT_TRUE(RebootSystem(false));
+  EXPECT_TRUE(RebootSystem(true));
+  EXPECT_TRUE(ExitWindowsPrivileged(1));
+  host::SetCurrentHost(&machine.host());
+  EXPECT_EQ(recorder.requests, (std::vector<uint32_t>{2, 6, 1}));
 }
 
 }  // namespace
