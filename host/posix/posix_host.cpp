@@ -16,7 +16,6 @@
 #include "host/posix/locales.h"
 #include "host/posix/thread_error.h"
 
-
 namespace sx::host {
 namespace {
 
