@@ -13,6 +13,11 @@ int MachineCommand(const Args& args);  // machine init|reboot|shutdown
 int RegCommand(const Args& args);      // reg query|add|delete
 int XmlCommand(const Args& args);      // xml format FILE|-
 int DbCommand(const Args& args);       // db format FILE
+int HashCommand(const Args& args);          // hash TEXT
+int PasswordHashCommand(const Args& args);  // password-hash PASSWORD
+int DecipherCommand(const Args& args);      // decipher --key TEXT FILE
+int PdbCommand(const Args& args);           // pdb decode|encode FILE
+int PackageCommand(const Args& args);       // package info|extract FILE ...
 
 // True when the arguments ask for help ("--help", "-h", "/?").
 bool WantsHelp(const Args& args);

@@ -28,6 +28,11 @@ const std::map<std::string, Command>& Commands() {
       {"reg", {RegCommand, "query, add and delete registry keys and values of the machine"}},
       {"xml", {XmlCommand, "parse an XML document and write it as the engine writes XML"}},
       {"db", {DbCommand, "normalise a project file through the project database model"}},
+      {"hash", {HashCommand, "print the engine's HAVAL digest of a text"}},
+      {"password-hash", {PasswordHashCommand, "print the PswCheckHash value for a password"}},
+      {"decipher", {DecipherCommand, "decipher a file with a key text"}},
+      {"pdb", {PdbCommand, "decode or encode a project database file (.pdb)"}},
+      {"package", {PackageCommand, "show the trailer and archive of a package, extract it"}},
   };
   return commands;
 }
