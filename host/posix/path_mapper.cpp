@@ -37,16 +37,16 @@ struct DirCloser {
   void operator()(DIR* d) const { closedir(d); }
 };
 
-// The name of the entry of `folder` equal to `name` ignoring case, or "" when there is none.
-std::string FindIgnoringCase(const std::string& folder, const std::string& name) {
-  std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
-  if (!dir) return {};
-  const std::u16string wanted = FoldCase(Utf8ToUtf16(name));
-  while (dirent* entry = readdir(dir.get())) {
-    std::string_view candidate = entry->d_name;
-    if (FoldCase(Utf8ToUtf16(candidate)) == wanted) return std::string(candidate);
-  }
-  return {};
+// The change time of a folder in nanoseconds, or -1 when it cannot be read.
+int64_t ChangeTime(const std::string& folder) {
+  struct stat st;
+  if (stat(folder.c_str(), &st) != 0) return -1;
+  return static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+}
+
+std::string ParentOf(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 std::string RealPath(const std::string& path) {
@@ -132,11 +132,55 @@ PathMapper::PathMapper(std::string machineFolder, const CodePage& ansi)
     : machineFolder_(std::move(machineFolder)), ansi_(ansi) {}
 
 std::string PathMapper::DriveFolder(char letter) const {
-  char lower = static_cast<char>(Upper(letter) + 32);
-  std::string link = machineFolder_ + "/dosdevices/" + lower + ":";
-  if (!IsFolder(link)) return {};
-  return RealPath(link);
+  const int index = Upper(letter) - 'A';
+  if (index < 0 || index >= 26) return {};
+  {
+    std::lock_guard lock(mutex_);
+    if (!drives_[index].empty() && IsFolder(drives_[index])) return drives_[index];
+  }
+  std::string link = machineFolder_ + "/dosdevices/" + static_cast<char>('a' + index) + ":";
+  std::string folder = IsFolder(link) ? RealPath(link) : std::string();
+  std::lock_guard lock(mutex_);
+  drives_[index] = folder;
+  return folder;
 }
+
+std::string PathMapper::FindIgnoringCase(const std::string& folder, const std::string& name) const {
+  const int64_t changeTime = ChangeTime(folder);
+  if (changeTime < 0) return {};
+  const std::u16string wanted = FoldCase(Utf8ToUtf16(name));
+  std::lock_guard lock(mutex_);
+  auto it = folders_.find(folder);
+  if (it == folders_.end() || it->second.changeTime != changeTime) {
+    // Read the folder once; later lookups in it cost a hash look-up while it stays unchanged.
+    if (folders_.size() > 512) folders_.clear();
+    FolderNames names;
+    names.changeTime = changeTime;
+    std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
+    if (!dir) return {};
+    while (dirent* entry = readdir(dir.get()))
+      names.byFoldedName.emplace(FoldCase(Utf8ToUtf16(entry->d_name)), entry->d_name);
+    it = folders_.insert_or_assign(folder, std::move(names)).first;
+  }
+  auto found = it->second.byFoldedName.find(wanted);
+  return found == it->second.byFoldedName.end() ? std::string() : found->second;
+}
+
+void PathMapper::Note(const std::string& hostPath, bool created) const {
+  const std::string folder = ParentOf(hostPath);
+  std::lock_guard lock(mutex_);
+  auto it = folders_.find(folder);
+  if (it == folders_.end()) return;
+  const std::string name = hostPath.substr(hostPath.find_last_of('/') + 1);
+  if (created)
+    it->second.byFoldedName.emplace(FoldCase(Utf8ToUtf16(name)), name);
+  else
+    it->second.byFoldedName.erase(FoldCase(Utf8ToUtf16(name)));
+  it->second.changeTime = ChangeTime(folder);
+}
+
+void PathMapper::NoteCreated(const std::string& hostPath) const { Note(hostPath, true); }
+void PathMapper::NoteRemoved(const std::string& hostPath) const { Note(hostPath, false); }
 
 std::optional<std::string> PathMapper::ToHost(std::string_view fullPath) const {
   if (fullPath.size() < 3 || !IsDriveLetter(fullPath[0]) || fullPath[1] != ':' ||
@@ -148,6 +192,22 @@ std::optional<std::string> PathMapper::ToHost(std::string_view fullPath) const {
   if (host.empty()) {
     Fail(kErrorPathNotFound);
     return std::nullopt;
+  }
+  // Most paths are spelled as they stand on disk: one look settles them.
+  {
+    std::string_view below = fullPath.substr(3);
+    while (!below.empty() && below.back() == '\\') below.remove_suffix(1);
+    bool valid = true;
+    std::string relative;
+    relative.reserve(below.size());
+    for (char c : below) {
+      if (c == '/' || (c != '\\' && HasInvalidNameCharacter(std::string_view(&c, 1)))) valid = false;
+      relative += c == '\\' ? '/' : c;
+    }
+    if (valid) {
+      std::string exact = below.empty() ? host : (host == "/" ? "/" : host + "/") + ansi_.ToUtf8(relative);
+      if (Exists(exact)) return exact;
+    }
   }
   bool parentExists = true;
   size_t i = 3;

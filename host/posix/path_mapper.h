@@ -5,10 +5,12 @@
 // yet keep the spelling they were given. Names are UTF-8 on disk and ANSI in the engine.
 #pragma once
 
+#include <array>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "host/posix/codepage.h"
 
@@ -37,9 +39,26 @@ class PathMapper {
   // The host folder of a drive letter, resolved; "" when the machine has no such drive.
   std::string DriveFolder(char letter) const;
 
+  // Tells the mapper that the host entry was just made or removed by this process, so that its
+  // knowledge of the folder's names stays current without reading the folder again.
+  void NoteCreated(const std::string& hostPath) const;
+  void NoteRemoved(const std::string& hostPath) const;
+
  private:
+  // The names of one host folder by their case-folded form, as of the folder's change time.
+  struct FolderNames {
+    int64_t changeTime = 0;
+    std::unordered_map<std::u16string, std::string> byFoldedName;
+  };
+  // The entry of `folder` equal to `name` ignoring case, or "" when there is none.
+  std::string FindIgnoringCase(const std::string& folder, const std::string& name) const;
+  void Note(const std::string& hostPath, bool created) const;
+
   std::string machineFolder_;
   const CodePage& ansi_;
+  mutable std::mutex mutex_;  // guards the caches below
+  mutable std::array<std::string, 26> drives_;
+  mutable std::unordered_map<std::string, FolderNames> folders_;
 };
 
 }  // namespace sx::host

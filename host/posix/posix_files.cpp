@@ -278,7 +278,10 @@ bool PosixHost::SetFileTimes(std::string_view path, const FileTime*, const FileT
 bool PosixHost::CreateFolder(std::string_view path) {
   auto host = Map(path);
   if (!host) return false;
-  if (mkdir(host->c_str(), 0777) == 0) return true;
+  if (mkdir(host->c_str(), 0777) == 0) {
+    paths_->NoteCreated(*host);
+    return true;
+  }
   if (errno == ENOENT) return Fail(kErrorPathNotFound);
   return Fail(WinErrorFromErrno(errno));
 }
@@ -291,12 +294,17 @@ bool PosixHost::RemoveFolder(std::string_view path) {
   if (S_ISLNK(st.st_mode)) {
     struct stat target;
     if (stat(host->c_str(), &target) != 0 || !S_ISDIR(target.st_mode)) return Fail(kErrorDirectory);
-    return unlink(host->c_str()) == 0 || Fail(WinErrorFromErrno(errno));
+    if (unlink(host->c_str()) != 0) return Fail(WinErrorFromErrno(errno));
+    paths_->NoteRemoved(*host);
+    return true;
   }
   if (!S_ISDIR(st.st_mode)) return Fail(kErrorDirectory);
   if (auto stored = StoredAttributes(*host); stored && (*stored & kAttrReadOnly))
     return Fail(kErrorAccessDenied);
-  if (rmdir(host->c_str()) == 0) return true;
+  if (rmdir(host->c_str()) == 0) {
+    paths_->NoteRemoved(*host);
+    return true;
+  }
   return Fail(errno == EEXIST || errno == ENOTEMPTY ? kErrorDirNotEmpty : WinErrorFromErrno(errno));
 }
 
@@ -308,6 +316,7 @@ bool PosixHost::DeleteFile(std::string_view path) {
   if (S_ISDIR(st.st_mode)) return Fail(kErrorAccessDenied);
   if (!S_ISLNK(st.st_mode) && !(st.st_mode & S_IWUSR)) return Fail(kErrorAccessDenied);
   if (unlink(host->c_str()) != 0) return Fail(WinErrorFromErrno(errno));
+  paths_->NoteRemoved(*host);
   return true;
 }
 
@@ -324,7 +333,10 @@ bool PosixHost::MoveFile(std::string_view from, std::string_view to, bool replac
     std::string wanted = full ? ansi_->ToUtf8(full->substr(full->find_last_of('\\') + 1)) : "";
     if (wanted.empty() || wanted == BaseName(*source)) return true;
     std::string renamed = ParentOf(*source) + "/" + wanted;
-    return rename(source->c_str(), renamed.c_str()) == 0 || Fail(WinErrorFromErrno(errno));
+    if (rename(source->c_str(), renamed.c_str()) != 0) return Fail(WinErrorFromErrno(errno));
+    paths_->NoteRemoved(*source);
+    paths_->NoteCreated(renamed);
+    return true;
   }
   struct stat existing;
   if (lstat(target->c_str(), &existing) == 0) {
@@ -334,11 +346,14 @@ bool PosixHost::MoveFile(std::string_view from, std::string_view to, bool replac
   } else if (!FolderExists(ParentOf(*target))) {
     return Fail(kErrorPathNotFound);
   }
-  if (rename(source->c_str(), target->c_str()) == 0) return true;
-  if (errno != EXDEV || S_ISDIR(st.st_mode)) return Fail(WinErrorFromErrno(errno));
-  // Another file system: copy, then remove the original (MOVEFILE_COPY_ALLOWED).
-  if (!CopyOver(*source, *target, st, StoredAttributes(*source))) return false;
-  unlink(source->c_str());
+  if (rename(source->c_str(), target->c_str()) != 0) {
+    if (errno != EXDEV || S_ISDIR(st.st_mode)) return Fail(WinErrorFromErrno(errno));
+    // Another file system: copy, then remove the original (MOVEFILE_COPY_ALLOWED).
+    if (!CopyOver(*source, *target, st, StoredAttributes(*source))) return false;
+    unlink(source->c_str());
+  }
+  paths_->NoteRemoved(*source);
+  paths_->NoteCreated(*target);
   return true;
 }
 
@@ -358,7 +373,9 @@ bool PosixHost::CopyFile(std::string_view from, std::string_view to, bool failIf
   } else if (!FolderExists(ParentOf(*target))) {
     return Fail(kErrorPathNotFound);
   }
-  return CopyOver(*source, *target, st, AttributesOf(*source, st));
+  if (!CopyOver(*source, *target, st, AttributesOf(*source, st))) return false;
+  paths_->NoteCreated(*target);
+  return true;
 }
 
 std::unique_ptr<File> PosixHost::OpenFile(std::string_view path, OpenOptions options) {
@@ -405,8 +422,9 @@ std::unique_ptr<File> PosixHost::OpenFile(std::string_view path, OpenOptions opt
       return nullptr;
     }
   }
+  if (!exists) paths_->NoteCreated(*host);
   // Truncate only once the share check passed, so a refused open changes nothing.
-  if (options.mode == OpenMode::kCreateAlways && ftruncate(fd, 0) != 0) {
+  if (options.mode == OpenMode::kCreateAlways && exists && ftruncate(fd, 0) != 0) {
     Fail(WinErrorFromErrno(errno));
     return nullptr;
   }

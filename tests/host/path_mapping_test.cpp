@@ -73,3 +73,26 @@ TEST(PathMapping, NamesAreUtf8OnDiskAndAnsiInTheEngine) {
 
 }  // namespace
 }  // namespace sx::host
+
+namespace sx::host {
+namespace {
+
+TEST(PathMapping, KnowsNewNamesFromThisProcessAndFromOthers) {
+  test::TempMachine machine;
+  auto& host = machine.host();
+  ASSERT_TRUE(host.CreateFolder("C:\\f"));
+  ASSERT_TRUE(host.OpenFile("C:\\f\\Foo.txt", {OpenMode::kCreateNew, false}));
+  EXPECT_EQ(host.MapPath("C:\\F\\FOO.TXT"), machine.HostPath("drive_c/f/Foo.txt"));
+  // Made behind the host's back: found all the same.
+  test::WriteHostFile(machine.HostPath("drive_c/f/Bar.txt"), "x");
+  EXPECT_EQ(host.MapPath("c:\\f\\bar.TXT"), machine.HostPath("drive_c/f/Bar.txt"));
+  // A removed name is forgotten: the next file takes the spelling it is given.
+  ASSERT_TRUE(host.DeleteFile("C:\\f\\foo.txt"));
+  ASSERT_TRUE(host.OpenFile("C:\\f\\FOO.txt", {OpenMode::kCreateNew, false}));
+  EXPECT_EQ(host.MapPath("C:\\f\\foo.txt"), machine.HostPath("drive_c/f/FOO.txt"));
+  std::filesystem::remove(machine.HostPath("drive_c/f/Bar.txt"));
+  EXPECT_EQ(host.MapPath("C:\\f\\BAR.txt"), machine.HostPath("drive_c/f/BAR.txt"));
+}
+
+}  // namespace
+}  // namespace sx::host
