@@ -6,12 +6,14 @@
 #include <string_view>
 
 #include "database/sx_condition_object.h"
+#include "database/sx_variable_index.h"
 
 namespace sx {
 
 class TsxVariable : public TsxActionObject {
  public:
   using TsxActionObject::TsxActionObject;
+  ~TsxVariable() override;
   static const TXMLClass& StaticClass();
   const TXMLClass& ClassInfo() const override { return StaticClass(); }
 
@@ -21,6 +23,10 @@ class TsxVariable : public TsxActionObject {
   // Set by the engine for variables it defines; such variables are never written.
   bool Transient = false;
   bool CanSave(const TXMLTag& tag) const override;
+
+  // Loading from XML and clearing may change the name: the lists' name indexes are told.
+  void LoadAttribute(std::string_view entry) override;
+  void Initialize() override;
 };
 
 // Variables of the root or of a package. A <var> read from XML that has the same name (ignoring
@@ -40,6 +46,15 @@ class TsxVariables : public TXMLList<TsxVariable, TXMLParamList> {  // <variable
   TsxVariable* FindVariable(std::string_view name) const {
     return static_cast<TsxVariable*>(FindByName(name));
   }
+  // The same rule by walking the list, without the name index.
+  TsxVariable* ScanByName(std::string_view name) const;
+
+  // FindByName looks only at the variables of the name (see sx_variable_index.h). Code that
+  // gives a new Name to a variable already in the list calls Reindex afterwards.
+  void Reindex() const { index_.Invalidate(); }
+
+ private:
+  mutable TsxVariableIndex index_;
 };
 
 }  // namespace sx
