@@ -19,6 +19,7 @@ struct Message {
 struct Queue {
   std::mutex mutex;
   std::condition_variable finished;
+  std::condition_variable arrived;  // wakes a main thread that waits in PumpMessages
   std::deque<Message> messages;
   std::thread::id owner;
   bool ownerSet = false;
@@ -63,6 +64,7 @@ void SendToMainThread(const std::function<void()>& task) {
   {
     std::unique_lock lock(q.mutex);
     q.messages.push_back({&task, &done, &error});
+    q.arrived.notify_one();
     q.finished.wait(lock, [&] { return done; });
   }
   if (error) std::rethrow_exception(error);
@@ -72,6 +74,7 @@ void PostQuitMessage() {
   Queue& q = MainQueue();
   std::lock_guard lock(q.mutex);
   q.messages.push_back({});
+  q.arrived.notify_one();
 }
 
 void PumpMessages() {
@@ -102,7 +105,11 @@ void PumpMessages() {
     }
     q.finished.notify_all();
   }
-  if (!ranAny) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  if (!ranAny) {
+    // Nothing waited: wait up to 1 ms for a message, waking at once when one arrives.
+    std::unique_lock lock(q.mutex);
+    q.arrived.wait_for(lock, std::chrono::milliseconds(1), [&] { return !q.messages.empty(); });
+  }
 }
 
 }  // namespace sx

@@ -20,7 +20,8 @@ void SendToMainThread(const std::function<void()>& task);
 void PostQuitMessage();
 
 // Runs every task waiting in the calling thread's queue, stopping at a quit message (which is
-// taken but not run). When the queue was empty, sleeps 1 ms. On another thread it only sleeps.
+// taken but not run). When the queue was empty, waits up to 1 ms for a message (a message that
+// arrives meanwhile is left for the next call). On another thread it only sleeps.
 void PumpMessages();
 
 }  // namespace sx

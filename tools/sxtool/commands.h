@@ -18,6 +18,7 @@ int PasswordHashCommand(const Args& args);  // password-hash PASSWORD
 int DecipherCommand(const Args& args);      // decipher --key TEXT FILE
 int PdbCommand(const Args& args);           // pdb decode|encode FILE
 int PackageCommand(const Args& args);       // package info|extract FILE ...
+int PluginCommand(const Args& args);        // plugin info FILE
 int EvalCommand(const Args& args);          // eval [--project FILE] EXPR
 int ExpandCommand(const Args& args);        // expand [--project FILE] [--package ID] TEXT
 int FeaturesCommand(const Args& args);      // features --project FILE [--select ID]...

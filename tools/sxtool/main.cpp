@@ -33,6 +33,7 @@ const std::map<std::string, Command>& Commands() {
       {"decipher", {DecipherCommand, "decipher a file with a key text"}},
       {"pdb", {PdbCommand, "decode or encode a project database file (.pdb)"}},
       {"package", {PackageCommand, "show the trailer and archive of a package, extract it"}},
+      {"plugin", {PluginCommand, "show the PluginInfo of a plug-in file, or why it is refused"}},
       {"eval", {EvalCommand, "evaluate an expression against the machine (and a project)"}},
       {"expand", {ExpandCommand, "expand %Name% references against a project's variables"}},
       {"features", {FeaturesCommand, "select install types and features of a project, print the tree"}},
