@@ -445,7 +445,9 @@ bool Walk(mscab_decompressor* cabd) {
     if (answer == kUnpackStop) return true;
     record.destination[sizeof record.destination - 1] = '\0';
     const bool write = answer == 1 && record.destination[0] != '\0';
-    if (extraction.NeedsNext(file) && !extraction.AppendNext()) return false;
+    // A file may go on through several cabinets: all of them join before it is read.
+    while (extraction.NeedsNext(file))
+      if (!extraction.AppendNext()) return false;
     if (write) {
       // The output handle takes its progress fields from here when libmspack opens it.
       Handle progress;
