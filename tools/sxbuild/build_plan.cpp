@@ -10,7 +10,7 @@
 #include "host/posix/codepage.h"
 #include "packages/password.h"
 #include "packages/pdb_file.h"
-#include "packages/pe_version.h"
+#include "platform/pe_version.h"
 #include "packages/unpack_api.h"
 #include "tools/sxbuild/local_files.h"
 #include "util/case_tables.h"

@@ -1,6 +1,7 @@
 // The file version of a PE image (a Windows program or library) from its version resource: the
 // fixed file information (VS_FIXEDFILEINFO) of the first RT_VERSION resource, 32-bit or 64-bit
-// images alike. The package builder records it for every packed file.
+// images alike. The package builder records it for every packed file; the installer compares
+// versions of installed files with it.
 //
 // The image is read through a callback, piece by piece, with every offset and size checked
 // against the image's length: a damaged or hostile image gives "no version", never a read outside

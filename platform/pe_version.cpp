@@ -1,4 +1,4 @@
-#include "packages/pe_version.h"
+#include "platform/pe_version.h"
 
 #include <algorithm>
 #include <cstdio>

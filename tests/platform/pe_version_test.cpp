@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "packages/pe_version.h"
+#include "platform/pe_version.h"
 #include "tests/support/temp_machine.h"
 
 namespace sx::test {
