@@ -6,7 +6,8 @@ machine=$(mktemp -d /tmp/sxengine-demo-XXXXXX)
 export SX_MACHINE=$machine/machine
 export SX_TRACE=$machine/trace.log
 sxtool=$build/tools/sxtool
-sxengine=$build/engine/sxengine
+sxbuild=$build/tools/sxbuild
+root=$(cd "$(dirname "$0")/.." && pwd)
 
 echo "== a fresh machine"
 "$sxtool" machine init
@@ -22,8 +23,18 @@ echo "-- as Wine keeps it in system.reg:"
 grep -A4 'SXEngine Demo' "$SX_MACHINE/system.reg"
 
 echo
-echo "== the engine"
-"$sxengine" && echo "sxengine exit code: $?"
+echo "== the sample product, built into a setup program and packages"
+"$sxbuild" "$root/examples/hello" -o "$machine/out"
+ls -l "$machine/out"
+setup=$(ls "$machine/out"/*.exe | head -1)
+"$sxtool" package info "$setup"
+
+echo
+echo "== the setup program, started on the machine (the engine's program block runs its main"
+echo "   flow, which reports where it ran until the installation stages arrive)"
+cp "$setup" "$SX_MACHINE/drive_c/setup.exe"
+for sxp in "$machine/out"/*.sxp; do [ -e "$sxp" ] && cp "$sxp" "$SX_MACHINE/drive_c/"; done
+"$SX_MACHINE/drive_c/setup.exe" && echo "setup exit code: $?"
 echo "-- its temporary folder tree is gone again:"
 ls -A "$SX_MACHINE/drive_c/users/user/Temp"
 echo "-- the trace of observable events:"
