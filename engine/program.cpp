@@ -33,10 +33,12 @@ void CreateTempFolders(TEngineState& state) {
   }
 }
 
-// Runs the main flow; an error that escapes it is shown and counts as failure.
-bool GuardedMainFlow() {
+// Runs the main flow; an error that escapes it is shown and counts as failure. Every exception
+// is caught here, not only the engine's own: the clean-up that follows must always run, or a
+// failed run would leave its temporary folder behind.
+bool GuardedMainFlow(MainFlowFunction mainFlow) {
   try {
-    return RunMainFlow();
+    return mainFlow();
   } catch (const std::exception& e) {
     ShowErrorBox(e.what());
     return false;
@@ -64,7 +66,7 @@ void CleanUp(TEngineState& state, bool success, bool startedForResume) {
 
 }  // namespace
 
-int RunProgram(const std::vector<std::string>& params) {
+int RunProgram(const std::vector<std::string>& params, MainFlowFunction mainFlow) {
   TEngineState& state = EngineState();
   auto& host = host::CurrentHost();
   state.ExeName = host.ModuleFileName();
@@ -88,7 +90,7 @@ int RunProgram(const std::vector<std::string>& params) {
     state.SilentSwitch = FindSwitch(params, "s").has_value();
     try {
       if (!state.ResumeMode) CreateTempFolders(state);
-      success = GuardedMainFlow();
+      success = GuardedMainFlow(mainFlow);
     } catch (const std::exception& e) {
       ShowErrorBox(e.what());
       success = false;

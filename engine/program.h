@@ -5,10 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "engine/main_flow.h"
+
 namespace sx {
 
+// The main flow that the program block runs: true when the installation succeeded.
+using MainFlowFunction = bool (*)();
+
 // Runs the engine with its command-line parameters (without the program name); the exit code:
-// 0 on success, -1 on failure.
-int RunProgram(const std::vector<std::string>& params);
+// 0 on success, -1 on failure. `mainFlow` is the engine's main flow; tests pass their own to reach
+// the clean-up of failures, errors and reboots.
+int RunProgram(const std::vector<std::string>& params, MainFlowFunction mainFlow = RunMainFlow);
 
 }  // namespace sx

@@ -7,8 +7,14 @@
 #include <filesystem>
 #include <thread>
 
+#include "engine/engine_state.h"
+#include "engine/program.h"
 #include "engine/switches.h"
+#include "host/host_wrapper.h"
+#include "platform/file_utils.h"
 #include "tests/support/temp_machine.h"
+#include "util/errors.h"
+#include "util/message_boxes.h"
 
 namespace sx {
 namespace {
@@ -120,6 +126,157 @@ TEST(EngineProgram, AnEngineThatIsNoResumeCopyNeverDeletesItself) {
   EXPECT_EQ(run.exitCode, 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_TRUE(fs::exists(machine.HostPath("drive_c/setup.exe")));
+}
+
+// The program block run in this process with a main flow of the test's choosing. The host records
+// message boxes, reboot requests and started programs, and may name a resume copy as the running
+// module.
+class BlockHost : public host::HostWrapper {
+ public:
+  using HostWrapper::HostWrapper;
+  int MessageBox(std::string_view title, std::string_view text, uint32_t style) override {
+    boxes.push_back({std::string(title), std::string(text), style});
+    return host::kIdOk;
+  }
+  bool ExitWindows(uint32_t flags) override {
+    exits.push_back(flags);
+    return true;
+  }
+  std::string ModuleFileName() override {
+    return module.empty() ? Inner().ModuleFileName() : module;
+  }
+  std::unique_ptr<host::Process> CreateProcess(std::string_view program, std::string_view,
+                                               std::string_view, int) override {
+    started.push_back(std::string(program));
+    return nullptr;
+  }
+  struct Box {
+    std::string title, text;
+    uint32_t style;
+  };
+  std::vector<Box> boxes;
+  std::vector<uint32_t> exits;
+  std::vector<std::string> started;
+  std::string module;
+};
+
+struct InProcessBlock {
+  test::TempMachine machine;
+  BlockHost host{machine.host()};
+  InProcessBlock() {
+    EngineState() = TEngineState{};
+    SetMessageTitle("");
+    host::SetCurrentHost(&host);
+  }
+  ~InProcessBlock() {
+    host::SetCurrentHost(&machine.host());
+    EngineState() = TEngineState{};
+    SetMessageTitle("");
+  }
+};
+
+bool FlowFails() { return false; }
+bool FlowRaisesEngineError() { throw EEngineError("The package is damaged."); }
+bool FlowAsksForReboot() {
+  EngineState().RebootAtExit = true;
+  return true;
+}
+bool FlowFailsAfterAskingForReboot() {
+  EngineState().RebootAtExit = true;
+  return false;
+}
+bool FlowSetsItsOwnExitCode() {
+  EngineState().ExitCode = 3;
+  return false;
+}
+std::string g_preparedTempDir;
+bool FlowPreparesResume() {
+  EngineState().ResumePending = true;
+  g_preparedTempDir = EngineState().TempDir;
+  return true;
+}
+
+TEST(EngineProgramBlock, FailedMainFlowEndsWithMinusOneAndLeavesNoTempDir) {
+  InProcessBlock block;
+  auto before = TempEntries(block.machine);
+  EXPECT_EQ(RunProgram({}, FlowFails), -1);
+  EXPECT_EQ(TempEntries(block.machine), before);
+  EXPECT_TRUE(block.host.boxes.empty());
+  EXPECT_TRUE(block.host.exits.empty());  // no reboot after a failure
+}
+
+TEST(EngineProgramBlock, EngineErrorIsShownInAnErrorBoxAndFails) {
+  InProcessBlock block;
+  auto before = TempEntries(block.machine);
+  EXPECT_EQ(RunProgram({"/s"}, FlowRaisesEngineError), -1);
+  EXPECT_EQ(TempEntries(block.machine), before);
+  ASSERT_EQ(block.host.boxes.size(), 1u);
+  EXPECT_EQ(block.host.boxes[0].title, "Error");
+  EXPECT_EQ(block.host.boxes[0].text, "The package is damaged.");
+  EXPECT_EQ(block.host.boxes[0].style & 0xF0, kMbIconError);
+
+  // With a message title the box takes it.
+  EngineState() = TEngineState{};
+  SetMessageTitle("My Product");
+  EXPECT_EQ(RunProgram({}, FlowRaisesEngineError), -1);
+  ASSERT_EQ(block.host.boxes.size(), 2u);
+  EXPECT_EQ(block.host.boxes[1].title, "My Product");
+}
+
+TEST(EngineProgramBlock, RebootIsRequestedOnlyAfterSuccess) {
+  InProcessBlock block;
+  EXPECT_EQ(RunProgram({}, FlowAsksForReboot), 0);
+  EXPECT_EQ(block.host.exits, std::vector<uint32_t>{2});  // reboot, without force
+  EngineState() = TEngineState{};
+  EXPECT_EQ(RunProgram({}, FlowFailsAfterAskingForReboot), -1);
+  EXPECT_EQ(block.host.exits, std::vector<uint32_t>{2});
+}
+
+TEST(EngineProgramBlock, AnExitCodeAlreadySetIsKept) {
+  InProcessBlock block;
+  EXPECT_EQ(RunProgram({}, FlowSetsItsOwnExitCode), 3);
+}
+
+TEST(EngineProgramBlock, PreparedResumeKeepsTempDirAndItsStagingFolders) {
+  InProcessBlock block;
+  EXPECT_EQ(RunProgram({}, FlowPreparesResume), 0);
+  const TEngineState& state = EngineState();
+  ASSERT_FALSE(g_preparedTempDir.empty());
+  EXPECT_TRUE(FolderExistsAt(g_preparedTempDir));
+  for (const std::string* sub : {&state.TempFontsPath, &state.TempGACPath, &state.TempBackupPath}) {
+    EXPECT_EQ(sub->rfind(g_preparedTempDir, 0), 0u) << *sub;
+    EXPECT_EQ(sub->size(), g_preparedTempDir.size() + 9) << *sub;  // eight characters and '\'
+    EXPECT_TRUE(FolderExistsAt(*sub)) << *sub;
+  }
+  EXPECT_TRUE(DeleteFolderTree(g_preparedTempDir, true));
+}
+
+TEST(EngineProgramBlock, ResumeCopyWithRebootIsDeletedAtTheNextBootNotByBatch) {
+  InProcessBlock block;
+  const std::string temp = block.machine.HostPath("drive_c/users/user/Temp/");
+  test::WriteHostFile(temp + "ABCDEFGH/MainDB", "<sx2project></sx2project>");
+  test::WriteHostFile(temp + "ABCDEFGH/InstallActions", "<installactions/>");
+  test::WriteHostFile(temp + "sx01ABCD.exe", "copy");
+  block.host.module = "C:\\users\\user\\Temp\\sx01ABCD.exe";
+  EXPECT_EQ(RunProgram({"/resume:C:\\users\\user\\Temp\\ABCDEFGH"}, FlowAsksForReboot), 0);
+  EXPECT_TRUE(block.host.started.empty());  // no self-deleting batch
+  EXPECT_EQ(block.host.exits, std::vector<uint32_t>{2});
+  auto pending = block.host.RegQueryValue(host::RegRoot::kLocalMachine, kSessionManagerKey,
+                                          kPendingRenamesValue);
+  ASSERT_TRUE(pending);
+  EXPECT_NE(pending->data.find(std::string("\\??\\C:\\users\\user\\Temp\\sx01ABCD.exe\0\0", 37)),
+            std::string::npos);
+
+  // Without a reboot the copy starts its self-deleting batch at once.
+  EngineState() = TEngineState{};
+  block.host.exits.clear();
+  test::WriteHostFile(temp + "ABCDEFGI/MainDB", "<sx2project></sx2project>");
+  test::WriteHostFile(temp + "ABCDEFGI/InstallActions", "<installactions/>");
+  EXPECT_EQ(RunProgram({"/resume:C:\\users\\user\\Temp\\ABCDEFGI"}, FlowFails), -1);
+  ASSERT_EQ(block.host.started.size(), 1u);
+  EXPECT_EQ(block.host.started[0].substr(block.host.started[0].size() - 4), ".bat");
+  EXPECT_TRUE(block.host.exits.empty());
+  EXPECT_FALSE(fs::exists(temp + "ABCDEFGI"));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "host/host_wrapper.h"
 #include "platform/file_utils.h"
 #include "tests/support/temp_machine.h"
+#include "util/folder_path.h"
 
 namespace sx {
 namespace {
@@ -79,6 +80,23 @@ TEST(CopyFileBlocks, ProgressBlocksAppendTimesAndAttributes) {
   EXPECT_EQ(DiskFreeKB("C:\\missing"), 0);
   EXPECT_GT(DiskFreeKB("C:\\windows"), 0);
   EXPECT_NEAR(FileDateOf("C:\\empty.txt"), 36925.170208, 0.00003);  // 2001-02-03 04:05:06
+}
+
+TEST(CreateFolderPath, ParentsFirstThroughExistingFoldersOfAnyCase) {
+  test::TempMachine machine;
+  CreateFolderPath("C:\\new\\deeper\\deepest\\");
+  EXPECT_TRUE(fs::is_directory(machine.HostPath("drive_c/new/deeper/deepest")));
+  // An existing folder in other letters is used, not made a second time.
+  CreateFolderPath("c:\\WINDOWS\\Added");
+  EXPECT_TRUE(fs::is_directory(machine.HostPath("drive_c/windows/Added")));
+  EXPECT_FALSE(fs::exists(machine.HostPath("drive_c/WINDOWS")));
+  // Existing folders and paths too short to name one are left alone.
+  CreateFolderPath("C:\\new\\deeper");
+  CreateFolderPath("C:");
+  CreateFolderPath("");
+  EXPECT_TRUE(fs::is_directory(machine.HostPath("drive_c/new/deeper/deepest")));
+  EXPECT_TRUE(FolderExistsAt("C:\\NEW\\Deeper\\"));
+  EXPECT_FALSE(FolderExistsAt("C:\\new\\none"));
 }
 
 TEST(RenameAtReboot, NtPendingRenamesWithDeleteOfTheTargetFirst) {
