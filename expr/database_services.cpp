@@ -1,6 +1,8 @@
 #include "expr/database_services.h"
 
+#include "database/sx_condition_object.h"
 #include "database/sx_main_database.h"
+#include "database/sx_selection.h"
 #include "database/sx_variable_access.h"
 #include "util/errors.h"
 
@@ -24,10 +26,16 @@ void TDatabaseServices::WriteVariable(std::string_view name, std::string_view va
 std::string TDatabaseServices::ActiveInstallType() { return database_.ActiveInstallType; }
 
 void TDatabaseServices::SetInstallType(std::string_view id) {
-  Unavailable("SetInstallType " + std::string(id));
+  // The selection engine reports the change through the project's OnInstallTypeChange; a
+  // missing or disabled install type changes nothing.
+  SetActiveInstallType(database_, id);
 }
 
-bool TDatabaseServices::FeatureEnabled(std::string_view) { return false; }
+bool TDatabaseServices::FeatureEnabled(std::string_view id) {
+  // The search passes over disabled features with their subtrees.
+  const TsxFeature* feature = FindFeature(*database_.Features, id);
+  return feature && feature->Selected && IsConditionTrue(*feature);
+}
 
 void TDatabaseServices::AbortInstall() { Unavailable("AbortInstall"); }
 void TDatabaseServices::SuspendInstall() { Unavailable("SuspendInstall"); }

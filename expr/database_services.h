@@ -1,14 +1,13 @@
 // Evaluator services over a project database: variables are the project's (read, written and
-// expanded by the project's rules, database/sx_variable_access.h), and the active install type
-// is the project's. The engine derives from this class to add what a running installation has
-// (abort, the installation thread, languages, the password, the install log, plug-ins, feature
-// selection); tools and benchmarks use it as it is.
+// expanded by the project's rules, database/sx_variable_access.h), and features and install
+// types are the project's (read and switched by database/sx_selection.h). The engine derives
+// from this class to add what a running installation has (abort, the installation thread,
+// languages, the password, the install log, plug-ins); tools and benchmarks use it as it is.
 //
 // Without a running installation the requests that need one (AbortInstall, SuspendInstall,
-// ResumeInstall, SetLanguage, SetInstallType, SetPassword, logging a renamed file) have nothing
-// to act on: each goes to Unavailable, which ignores it unless a subclass reports or performs
-// it. FeatureEnabled is false (nothing is selected), the active window is none, and calling a
-// plug-in function raises an EEngineError: no plug-in is loaded.
+// ResumeInstall, SetLanguage, SetPassword, logging a renamed file) have nothing to act on: each
+// goes to Unavailable, which ignores it unless a subclass reports or performs it. The active
+// window is none, and calling a plug-in function raises an EEngineError: no plug-in is loaded.
 #pragma once
 
 #include <string>

@@ -7,6 +7,10 @@
 #include <vector>
 
 #include "database/sx_condition_object.h"
+#include "database/sx_main_database.h"
+#include "database/sx_selection.h"
+#include "database/sx_variable_access.h"
+#include "expr/database_services.h"
 #include "expr/sx_evaluator.h"
 #include "tests/expr/expr_test_support.h"
 #include "tests/support/temp_machine.h"
@@ -100,6 +104,48 @@ TEST_F(EngineServices, OutsideAnInstallationThereAreNoPlugins) {
   EXPECT_EQ(test::FailureOf([&] { return alone.EvaluateExpression("Ext", 0); }),
             "Function \"Ext\" cannot be called: no plug-in is loaded.");
   EXPECT_EQ(alone.EvaluateExpression("AbortInstall & SetLanguage(x) & FeatureEnabled(a)", 0), "0");
+}
+
+TEST_F(EngineServices, ProjectServicesReadAndSwitchTheProjectsSelection) {
+  TsxMainDatabase database;
+  database.LoadFromString(R"(<p>
+      <features>
+        <feature id="Core"><features><feature id="Help" condition="%HelpOn% = 1"/></features></feature>
+        <feature id="Docs"/>
+      </features>
+      <installtypes>
+        <installtype id="Full"><features><feature id="Core"/><feature id="Docs"/></features></installtype>
+        <installtype id="Hidden" condition="0"><features><feature id="Docs"/></features></installtype>
+      </installtypes></p>)",
+                          "");
+  WriteVariable(&database, "HelpOn", "1");
+  TDatabaseServices project(database);
+  TsxEvaluator evaluator(project);
+  struct Hooks {
+    explicit Hooks(TsxEvaluator& e) { InstallEvaluatorHooks(&e), ConditionsEnabled = true; }
+    ~Hooks() { InstallEvaluatorHooks(nullptr), ConditionsEnabled = false; }
+  } hooks(evaluator);
+  std::vector<std::string> changes;
+  database.OnInstallTypeChange = [&](TsxInstallType* type) { changes.push_back(type->ID); };
+
+  EXPECT_EQ(evaluator.EvaluateExpression("FeatureEnabled('core') & ActiveInstallType", 0), "0");
+  // The function switches the selection in the evaluation itself; later operands see it.
+  EXPECT_EQ(evaluator.EvaluateExpression(
+                "SetInstallType('full') & ActiveInstallType & FeatureEnabled('Core') & "
+                "FeatureEnabled('HELP') & FeatureEnabled('Docs') & FeatureEnabled('None')",
+                0),
+            "Full1110");
+  EXPECT_EQ(changes, std::vector<std::string>{"Full"});
+  // A feature whose condition turned false is not found, though still selected.
+  WriteVariable(&database, "HelpOn", "0");
+  EXPECT_TRUE(FindFeature(*database.Features, "Core")->Selected);
+  EXPECT_EQ(evaluator.EvaluateExpression("FeatureEnabled('Help')", 0), "0");
+  // A disabled or missing install type changes nothing.
+  EXPECT_EQ(evaluator.EvaluateExpression("SetInstallType('Hidden') & SetInstallType('x') & "
+                                         "ActiveInstallType",
+                                         0),
+            "Full");
+  EXPECT_EQ(changes, std::vector<std::string>{"Full"});
 }
 
 TEST_F(EngineServices, EvaluateExpressionDropsLineBreaksAndKeepsTheContext) {

@@ -86,6 +86,31 @@ TEST(EvalCommand, ProjectVariablesWithConditions) {
   EXPECT_EQ(Eval(machine, {"--project", machine.HostPath("missing.xml"), "1"}, &out, true), 1);
 }
 
+TEST(EvalCommand, ProjectFeaturesAndInstallTypes) {
+  TempMachine machine;
+  const std::string project = machine.HostPath("features.xml");
+  WriteHostFile(project,
+                "<sx2project><features>"
+                "<feature id=\"Core\"><excepts><feature id=\"Lite\"/></excepts></feature>"
+                "<feature id=\"Lite\"/>"
+                "</features><installtypes>"
+                "<installtype id=\"Full\"><features><feature id=\"Core\"/></features></installtype>"
+                "</installtypes></sx2project>");
+  std::string out;
+  // Nothing is selected before an install type is activated.
+  EXPECT_EQ(Eval(machine, {"--project", project, "FeatureEnabled(Core) & '|' & ActiveInstallType"},
+                 &out),
+            0);
+  EXPECT_EQ(out, "0|\n");
+  EXPECT_EQ(Eval(machine,
+                 {"--project", project,
+                  "SetInstallType(full) & ActiveInstallType & FeatureEnabled(core) & "
+                  "FeatureEnabled(Lite)"},
+                 &out, true),
+            0);
+  EXPECT_EQ(out, "Full10\n");
+}
+
 TEST(EvalCommand, InstallationRequestsAreReportedAndQuestionsAsked) {
   TempMachine machine;
   std::string out;

@@ -30,9 +30,10 @@ const char kUsage[] =
     "machine's variables the engine defines at start-up (Windows, System, ProgramFiles, Desktop,\n"
     "Date, ...), the variables of the project file FILE (a file of this computer, root\n"
     "<sx2project>) and the process environment. Functions that act on a running installation\n"
-    "(AbortInstall, SuspendInstall, ResumeInstall, SetLanguage, SetInstallType, SetPassword,\n"
-    "logging by RenameFile) only report that none is running; FeatureEnabled is 0 (nothing is\n"
-    "selected); ActiveInstallType is the project's. AskUser shows a message box of the machine.\n"
+    "(AbortInstall, SuspendInstall, ResumeInstall, SetLanguage, SetPassword, logging by\n"
+    "RenameFile) only report that none is running. SetInstallType activates an install type of\n"
+    "the project with the engine's selection rules; FeatureEnabled and ActiveInstallType read\n"
+    "the project's selection. AskUser shows a message box of the machine.\n"
     "Exit status: 0 done, 1 the expression has an error or the evaluation failed, 2 bad usage.\n";
 
 }  // namespace
