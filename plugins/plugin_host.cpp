@@ -319,9 +319,11 @@ std::optional<std::string> TPluginHost::CallPluginFunction(TPlugin* owner, int i
   if (!owner || !plugins_.Contains(owner))
     throw EEngineError("The plug-in of the function \"" + std::string(name) +
                        "\" is not loaded.");
-  // The record, then the name and the argument block, in one zero-filled piece of memory.
+  // The record, then the name and the argument block, in one zero-filled piece of memory. The
+  // block ends with one more NUL; an empty block is two NULs.
   size_t size = sizeof(SxFunctionCall) + name.size() + 1 + 1;
   for (const std::string& arg : args) size += arg.size() + 1;
+  if (args.empty()) ++size;
   std::vector<std::intptr_t> storage((size + sizeof(std::intptr_t) - 1) / sizeof(std::intptr_t));
   char* bytes = reinterpret_cast<char*>(storage.data());
   char* text = bytes + sizeof(SxFunctionCall);

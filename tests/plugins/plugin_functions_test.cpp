@@ -24,6 +24,7 @@ constexpr const char* kTwice =
     "on EV_LOAD send CM_REGISTERFUNCTION \"Twice\" 1\n"
     "on EV_LOAD send CM_REGISTERFUNCTION \"Stamp\" 0\n"
     "on EV_LOAD send CM_REGISTERFUNCTION \"Many\" -1\n"
+    "on EV_LOAD send CM_REGISTERFUNCTION \"Stamps\" 0\n"
     "on EV_CALCFUNCTION name=Twice reply-text \"${arg1}${arg1}\"\n";
 
 TEST_F(PluginFunctions, ExpressionCallsThePluginWithTheFunctionRecord) {
@@ -40,9 +41,13 @@ TEST_F(PluginFunctions, ExpressionCallsThePluginWithTheFunctionRecord) {
 TEST_F(PluginFunctions, FunctionWithoutArgumentsAndWithoutAnswerGivesEmptyText) {
   LoadWizard(kTwice);
   EXPECT_EQ(engine.EvaluateExpression("'[' & Stamp & ']'", 0), "[]");
+  // A name of six characters: with a 64-bit table the empty argument block starts at the last
+  // byte of a pointer-aligned size, so its second NUL needs room of its own.
+  EXPECT_EQ(engine.EvaluateExpression("Stamps", 0), "");
   EXPECT_EQ(engine.EvaluateExpression("Many(1, 'two', '')", 3), "");
   EXPECT_THAT(LogStarting("EV_CALCFUNCTION", "wizard"),
               ElementsAre("EV_CALCFUNCTION id=35 name=\"Stamp\" count=0 context=0 layout=1",
+                          "EV_CALCFUNCTION id=37 name=\"Stamps\" count=0 context=0 layout=1",
                           "EV_CALCFUNCTION id=36 name=\"Many\" count=3 context=3 layout=1 arg1=\"1\" "
                           "arg2=\"two\" arg3=\"\""));
 }

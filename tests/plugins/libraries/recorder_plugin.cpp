@@ -374,11 +374,13 @@ std::vector<Field> Decode(int32_t number, const char* name, std::intptr_t p1, st
       AddNumber(fields, "count", call->ArgCount);
       AddNumber(fields, "context", call->Context);
       // 1 when the texts lie where the record says: the name right after the table, the
-      // arguments right after the name, one more NUL after the last argument.
+      // arguments right after the name, one more NUL after the last argument (an empty list is
+      // two NULs).
       const char* arg = call->Args;
       for (std::intptr_t i = 0; i < call->ArgCount; ++i) arg += std::strlen(arg) + 1;
       const bool packed = call->Name == reinterpret_cast<const char*>(call + 1) &&
-                          call->Args == call->Name + std::strlen(call->Name) + 1 && *arg == '\0';
+                          call->Args == call->Name + std::strlen(call->Name) + 1 && *arg == '\0' &&
+                          (call->ArgCount > 0 || arg[1] == '\0');
       AddNumber(fields, "layout", packed ? 1 : 0);
       arg = call->Args;
       for (std::intptr_t i = 0; i < call->ArgCount; ++i) {
