@@ -67,7 +67,8 @@ enum UnpackNotification : int32_t {
 inline constexpr int32_t kUnpackStop = -1;
 
 // True when an archive entry name stays inside the folder it is extracted to: not empty, not
-// absolute, no drive or stream colon, no ".." component ("\" and "/" both separate).
+// absolute, no drive or stream colon, no ".." component, also none that Windows reads as one
+// (".. ", "..."); "\" and "/" both separate.
 inline bool IsSafeEntryName(std::string_view name) {
   if (name.empty() || name.front() == '\\' || name.front() == '/') return false;
   if (name.find(':') != std::string_view::npos) return false;
@@ -75,7 +76,12 @@ inline bool IsSafeEntryName(std::string_view name) {
   while (start <= name.size()) {
     size_t end = name.find_first_of("\\/", start);
     if (end == std::string_view::npos) end = name.size();
-    if (name.substr(start, end - start) == "..") return false;
+    // Windows drops trailing dots and spaces from a name, so ".. " or "..." names the parent
+    // folder there too: a component of nothing but dots and spaces, two dots or more, is one.
+    const std::string_view part = name.substr(start, end - start);
+    if (part.find_first_not_of(". ") == std::string_view::npos &&
+        part.find("..") != std::string_view::npos)
+      return false;
     start = end + 1;
   }
   return true;

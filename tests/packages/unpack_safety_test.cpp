@@ -53,6 +53,12 @@ TEST(EntryNameTest, SafeNamesStayInsideTheirFolder) {
   EXPECT_FALSE(IsSafeEntryName("C:evil.txt"));
   EXPECT_FALSE(IsSafeEntryName("C:\\evil.txt"));
   EXPECT_FALSE(IsSafeEntryName("file.txt:stream"));
+  // Windows drops trailing dots and spaces: these components are the parent folder as well.
+  EXPECT_FALSE(IsSafeEntryName(".. \\evil.txt"));
+  EXPECT_FALSE(IsSafeEntryName("sub\\...\\evil.txt"));
+  EXPECT_FALSE(IsSafeEntryName("sub\\.. ."));
+  EXPECT_TRUE(IsSafeEntryName("sub\\. \\a"));
+  EXPECT_TRUE(IsSafeEntryName("sub\\.. a\\b"));
 }
 
 TEST_F(UnpackSafetyTest, UnsafeEntryNamesAreNeverWritten) {
