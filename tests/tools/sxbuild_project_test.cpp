@@ -24,7 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kExample = std::string(SX_TEST_DATA_DIR) + "/../../examples/hello";
+const std::string kExample = std::string(SX_EXAMPLES_DIR) + "/hello";
 const std::string kFixtures = std::string(SX_FIXTURES_DIR) + "/pe/";
 
 constexpr char kOneComponent[] = R"(<sx2project>
