@@ -18,18 +18,8 @@
 namespace sx {
 namespace {
 
-class EngineServices : public ::testing::Test {
+class EngineServices : public test::EvaluatorTest {
  protected:
-  std::string Eval(std::string_view text, std::intptr_t context = 0) {
-    return ev.EvaluateExpression(text, context);
-  }
-  std::string ErrorOf(std::string_view text) {
-    return test::FailureOf([&] { return Eval(text); });
-  }
-
-  test::TempMachine machine;
-  test::RecordingServices services;
-  TsxEvaluator ev{services};
   int pluginA = 0, pluginB = 0;  // stand-ins for two plug-ins (only their addresses matter)
 };
 

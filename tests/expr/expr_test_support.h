@@ -1,5 +1,5 @@
-// Helpers of the expression tests: a recording double of the evaluator services, and the texts
-// of evaluator errors.
+// Helpers of the expression tests: a recording double of the evaluator services, the texts of
+// evaluator errors, and a fixture with a fresh machine and the installer's evaluator.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,9 +14,11 @@
 
 #include "expr/evaluator_errors.h"
 #include "expr/expr_evaluator.h"
+#include "expr/sx_evaluator.h"
 #include "database/sx_main_database.h"
 #include "database/sx_variable_access.h"
 #include "expr/database_services.h"
+#include "tests/support/temp_machine.h"
 
 namespace sx::test {
 
@@ -103,5 +105,22 @@ std::string FailureOf(Evaluate&& evaluate) {
     return e.what();
   }
 }
+
+// A fresh machine with the installer's evaluator over recording services.
+class EvaluatorTest : public ::testing::Test {
+ protected:
+  explicit EvaluatorTest(const std::string& sxmachineIni = "") : machine(sxmachineIni) {}
+
+  std::string Eval(std::string_view text, std::intptr_t context = 0) {
+    return ev.EvaluateExpression(text, context);
+  }
+  std::string ErrorOf(std::string_view text) {
+    return FailureOf([&] { return Eval(text); });
+  }
+
+  TempMachine machine;
+  RecordingServices services;
+  TsxEvaluator ev{services};
+};
 
 }  // namespace sx::test

@@ -11,17 +11,7 @@
 namespace sx {
 namespace {
 
-class InstallerFunctions : public ::testing::Test {
- protected:
-  std::string Eval(std::string_view text) { return ev.EvaluateExpression(text, 0); }
-  std::string ErrorOf(std::string_view text) {
-    return test::FailureOf([&] { return Eval(text); });
-  }
-
-  test::TempMachine machine;
-  test::RecordingServices services;
-  TsxEvaluator ev{services};
-};
+class InstallerFunctions : public test::EvaluatorTest {};
 
 TEST_F(InstallerFunctions, TableOrderIdsAndArgumentCounts) {
   const char* names[] = {

@@ -12,17 +12,7 @@
 namespace sx {
 namespace {
 
-class InstallerOperators : public ::testing::Test {
- protected:
-  std::string Eval(std::string_view text) { return ev.EvaluateExpression(text, 0); }
-  std::string ErrorOf(std::string_view text) {
-    return test::FailureOf([&] { return Eval(text); });
-  }
-
-  test::TempMachine machine;
-  test::RecordingServices services;
-  TsxEvaluator ev{services};
-};
+class InstallerOperators : public test::EvaluatorTest {};
 
 TEST_F(InstallerOperators, Arithmetic) {
   EXPECT_EQ(Eval("2 + 3"), "5");
@@ -150,11 +140,9 @@ TEST_F(InstallerOperators, LongTextsStayLinear) {
   EXPECT_EQ(Eval(std::string("'a' = 'a'\0' = 'b'", 17)), "1");
 }
 
-class CommaLocaleOperators : public ::testing::Test {
+class CommaLocaleOperators : public test::EvaluatorTest {
  protected:
-  test::TempMachine machine{"[Locale]\nUser=DEU\n"};
-  test::RecordingServices services;
-  TsxEvaluator ev{services};
+  CommaLocaleOperators() : EvaluatorTest("[Locale]\nUser=DEU\n") {}
 };
 
 TEST_F(CommaLocaleOperators, ResultsUseTheLocaleSeparatorButInputNeedsThePoint) {

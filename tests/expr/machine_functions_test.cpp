@@ -22,12 +22,8 @@ using host::RegValue;
 
 const std::string kFixtures = SX_FIXTURES_DIR;
 
-class MachineFunctions : public ::testing::Test {
+class MachineFunctions : public test::EvaluatorTest {
  protected:
-  std::string Eval(std::string_view text) { return ev.EvaluateExpression(text, 0); }
-  std::string ErrorOf(std::string_view text) {
-    return test::FailureOf([&] { return Eval(text); });
-  }
   void WriteC(const std::string& relative, const std::string& content) {
     test::WriteHostFile(machine.HostPath("drive_c/" + relative), content);
   }
@@ -37,10 +33,6 @@ class MachineFunctions : public ::testing::Test {
     const host::FileTime utc = host.LocalToUtc(host::SystemTimeToFileTime(local));
     ASSERT_TRUE(host.SetFileTimes(path, nullptr, nullptr, &utc));
   }
-
-  test::TempMachine machine;
-  test::RecordingServices services;
-  TsxEvaluator ev{services};
 };
 
 TEST_F(MachineFunctions, FileVersionFromTheVersionResource) {
