@@ -11,19 +11,10 @@
 #include "packages/password.h"
 #include "packages/pdb_file.h"
 #include "tools/sxtool/commands.h"
+#include "tools/sxtool/local_files.h"
 
 namespace sx::tool {
 namespace {
-
-std::optional<std::string> ReadHostBytes(const std::string& path) {
-  if (path == "-") {
-    std::string bytes{std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>()};
-    return bytes;
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 int WriteOut(const std::string& bytes) {
   return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() ? 0 : 1;
@@ -70,7 +61,7 @@ int PasswordHashCommand(const Args& args) {
 int DecipherCommand(const Args& args) {
   if (WantsHelp(args)) return Usage(stdout, kDecipherHelp);
   if (args.size() != 3 || args[0] != "--key") return Usage(stderr, kDecipherHelp);
-  auto bytes = ReadHostBytes(args[2]);
+  auto bytes = ReadLocalFile(args[2]);
   if (!bytes) {
     std::fprintf(stderr, "sxtool decipher: cannot read \"%s\"\n", args[2].c_str());
     return 1;
@@ -82,7 +73,7 @@ int PdbCommand(const Args& args) {
   if (WantsHelp(args)) return Usage(stdout, kPdbHelp);
   if (args.size() != 2 || (args[0] != "decode" && args[0] != "encode"))
     return Usage(stderr, kPdbHelp);
-  auto bytes = ReadHostBytes(args[1]);
+  auto bytes = ReadLocalFile(args[1]);
   if (!bytes) {
     std::fprintf(stderr, "sxtool pdb: cannot read \"%s\"\n", args[1].c_str());
     return 1;

@@ -10,6 +10,7 @@
 
 #include "database/sx_main_database.h"
 #include "tools/sxtool/commands.h"
+#include "tools/sxtool/local_files.h"
 #include "xml/xml_parser_error.h"
 #include "xml/xml_settings.h"
 
@@ -31,20 +32,6 @@ const char kUsage[] =
     "Exit status: 0 done, 1 the file cannot be read or written, is not well-formed or is no\n"
     "project, 2 bad usage.\n";
 
-// The whole content of a file of this computer, or of standard input for "-".
-std::optional<std::string> ReadInputFile(const std::string& path) {
-  std::ostringstream content;
-  if (path == "-") {
-    content << std::cin.rdbuf();
-    return content.str();
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  content << in.rdbuf();
-  if (in.bad()) return std::nullopt;
-  return content.str();
-}
-
 bool WriteHostFile(const std::string& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
@@ -65,7 +52,7 @@ int DbCommand(const Args& args) {
     return kBadUsage;
   }
   const std::string& path = args[1];
-  std::optional<std::string> text = ReadInputFile(path);
+  std::optional<std::string> text = ReadLocalFile(path);
   if (!text) {
     std::fprintf(stderr, "sxtool db: cannot read %s\n", path.c_str());
     return kFailed;

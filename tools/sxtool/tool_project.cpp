@@ -1,30 +1,17 @@
 #include "tools/sxtool/tool_project.h"
 
 #include <cstdio>
-#include <fstream>
 #include <optional>
-#include <sstream>
 
 #include "database/sx_condition_object.h"
 #include "database/sx_system_variables.h"
 #include "expr/database_services.h"
 #include "platform/ini_cache.h"
+#include "tools/sxtool/local_files.h"
 #include "xml/xml_parser_error.h"
 #include "xml/xml_settings.h"
 
 namespace sx::tool {
-namespace {
-
-std::optional<std::string> ReadLocalFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream content;
-  content << in.rdbuf();
-  if (in.bad()) return std::nullopt;
-  return content.str();
-}
-
-}  // namespace
 
 // Requests that need a running installation (AbortInstall, SetLanguage, ...) are reported on
 // standard error; none is running.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tools/sxtool/commands.h"
+#include "tools/sxtool/local_files.h"
 #include "xml/xml_parser_error.h"
 #include "xml/xml_settings.h"
 #include "xml/xml_tag.h"
@@ -28,20 +29,6 @@ const char kUsage[] =
     "A syntax error is reported on standard error with its line and position.\n"
     "Exit status: 0 done, 1 the file cannot be read or is not well-formed, 2 bad usage.\n";
 
-// The whole content of a file of this computer, or of standard input for "-".
-std::optional<std::string> ReadInputFile(const std::string& path) {
-  std::ostringstream content;
-  if (path == "-") {
-    content << std::cin.rdbuf();
-    return content.str();
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  content << in.rdbuf();
-  if (in.bad()) return std::nullopt;
-  return content.str();
-}
-
 }  // namespace
 
 int XmlCommand(const Args& args) {
@@ -53,7 +40,7 @@ int XmlCommand(const Args& args) {
     std::fputs(kUsage, stderr);
     return kBadUsage;
   }
-  std::optional<std::string> text = ReadInputFile(args[1]);
+  std::optional<std::string> text = ReadLocalFile(args[1]);
   if (!text) {
     std::fprintf(stderr, "sxtool xml: cannot read %s\n", args[1].c_str());
     return kFailed;
