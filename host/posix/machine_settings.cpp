@@ -16,6 +16,14 @@ std::string_view Trim(std::string_view s) {
 
 }  // namespace
 
+OsPlatform ParsePlatform(std::string_view text) {
+  const std::string value(Trim(text));
+  for (const char* name : {"9x", "95", "98", "Me"})
+    if (strcasecmp(value.c_str(), name) == 0) return OsPlatform::kWindows9x;
+  if (strcasecmp(value.c_str(), "Win32s") == 0) return OsPlatform::kWin32s;
+  return OsPlatform::kWindowsNT;
+}
+
 std::vector<std::string> SplitList(std::string_view list) {
   std::vector<std::string> items;
   while (!list.empty()) {

@@ -29,6 +29,8 @@
 #include <string_view>
 #include <vector>
 
+#include "host/host.h"
+
 namespace sx::host {
 
 // Section and key names compare ignoring ASCII case.
@@ -36,6 +38,10 @@ struct CaseLess {
   bool operator()(std::string_view a, std::string_view b) const;
   using is_transparent = void;
 };
+
+// The platform a [System] Platform setting names: "9x", "95", "98" or "Me" the Windows 9x family,
+// "Win32s", and anything else Windows NT (letter case ignored).
+OsPlatform ParsePlatform(std::string_view text);
 
 // The trimmed, non-empty items of a comma-separated list.
 std::vector<std::string> SplitList(std::string_view list);

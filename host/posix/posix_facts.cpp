@@ -21,14 +21,6 @@ constexpr char kProfileListKey[] = "Software\\Microsoft\\Windows NT\\CurrentVers
 constexpr char kUserSid[] = "S-1-5-21-0-0-0-1000";  // the SID Wine gives the machine's user
 
 
-OsPlatform ParsePlatform(std::string_view text) {
-  if (strncasecmp(text.data(), "9x", text.size()) == 0 || text == "95" || text == "98" ||
-      strncasecmp(text.data(), "Me", text.size()) == 0)
-    return OsPlatform::kWindows9x;
-  if (strncasecmp(text.data(), "Win32s", text.size()) == 0) return OsPlatform::kWin32s;
-  return OsPlatform::kWindowsNT;
-}
-
 // "6.1.7601" or "6.1" into its numbers; missing parts stay as they are.
 void ParseVersion(std::string_view text, uint32_t& major, uint32_t& minor, uint32_t* build) {
   unsigned a = 0, b = 0, c = 0;

@@ -66,7 +66,9 @@ PosixHost::PosixHost(std::string machineFolder) : machineFolder_(std::move(machi
   paths_ = std::make_unique<PathMapper>(machineFolder_, *ansi_);
   facts_.admin = settings_.GetBool("System", "Admin").value_or(true);
   facts_.hklmWritable = settings_.GetBool("System", "HKLMWritable").value_or(facts_.admin);
-  registry_ = std::make_unique<Registry>(files, *ansi_, facts_.hklmWritable);
+  // Windows 9x deletes a key with everything below it; NT refuses a key that has sub-keys.
+  const bool nineX = ParsePlatform(settings_.Get("System", "Platform", "NT")) == OsPlatform::kWindows9x;
+  registry_ = std::make_unique<Registry>(files, *ansi_, facts_.hklmWritable, nineX);
   LoadFacts();
 
   // The current folder: the process's own when the machine can name it, else C:\.

@@ -90,8 +90,8 @@ struct Registry::Found {
   HiveKey* key;
 };
 
-Registry::Registry(Files files, const CodePage& ansi, bool hklmWritable)
-    : files_(std::move(files)), ansi_(ansi), hklmWritable_(hklmWritable) {
+Registry::Registry(Files files, const CodePage& ansi, bool hklmWritable, bool deleteTrees)
+    : files_(std::move(files)), ansi_(ansi), hklmWritable_(hklmWritable), deleteTrees_(deleteTrees) {
   auto make = [this](const std::string& path, const char* root) {
     return std::make_unique<RegistryHive>(path, root,
                                           [this, path] { return NewFileOptions(path); });
@@ -255,7 +255,7 @@ bool Registry::DeleteKey(RegRoot root, std::string_view subKey) {
   // The key itself is not followed when it is a link: the link is what gets deleted.
   HiveKey* key = parent->key->FindChild(target->path.back());
   if (!key) return Fail(kErrorFileNotFound);
-  if (!key->Children().empty()) return Fail(kErrorAccessDenied);
+  if (!key->Children().empty() && !deleteTrees_) return Fail(kErrorAccessDenied);
   if (!Writable(parent->hive)) return Fail(kErrorAccessDenied);
   parent->key->RemoveChild(key);
   parent->key->modified = NowFileTimeTicks();

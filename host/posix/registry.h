@@ -34,8 +34,9 @@ class Registry {
     std::string userdef;  // host path of userdef.reg
   };
   // `ansi` must outlive the registry. With `hklmWritable` false, writes under HKLM (and HKCR)
-  // fail with kErrorAccessDenied.
-  Registry(Files files, const CodePage& ansi, bool hklmWritable);
+  // fail with kErrorAccessDenied. With `deleteTrees` (Windows 9x) deleting a key deletes its
+  // sub-keys too; otherwise (NT) a key with sub-keys cannot be deleted.
+  Registry(Files files, const CodePage& ansi, bool hklmWritable, bool deleteTrees = false);
   ~Registry();
 
   // The Host registry calls; failures set ThreadError() (thread_error.h).
@@ -68,6 +69,7 @@ class Registry {
   Files files_;
   const CodePage& ansi_;
   bool hklmWritable_;
+  bool deleteTrees_;
   std::unique_ptr<RegistryHive> system_, user_, userdef_;
 };
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "host/posix/machine_settings.h"
 #include "host/posix/posix_host.h"
 #include "tests/support/temp_machine.h"
 
@@ -120,6 +121,28 @@ TEST(MessageBoxes, ScriptedAnswersThenTheDefaultButtonAndATraceLine) {
       << text;
   EXPECT_NE(text.find("text=\"Line 1\\nLine 2\" style=0x00000010 answer=IDOK\n"), std::string::npos)
       << text;
+}
+
+}  // namespace
+}  // namespace sx::host
+
+namespace sx::host {
+namespace {
+
+TEST(MachineFacts, PlatformNamesAndTheRegistryRulesOfEachFamily) {
+  EXPECT_EQ(ParsePlatform("9X"), OsPlatform::kWindows9x);
+  EXPECT_EQ(ParsePlatform(" me "), OsPlatform::kWindows9x);
+  EXPECT_EQ(ParsePlatform("win32s"), OsPlatform::kWin32s);
+  EXPECT_EQ(ParsePlatform(""), OsPlatform::kWindowsNT);
+  EXPECT_EQ(ParsePlatform("M"), OsPlatform::kWindowsNT);
+  for (bool nineX : {false, true}) {
+    test::TempMachine machine(nineX ? "[System]\nPlatform=9x\n" : "");
+    auto& host = machine.host();
+    ASSERT_TRUE(host.RegCreateKey(RegRoot::kCurrentUser, "Software\\Tree\\Leaf"));
+    // Windows 9x deletes a key with its sub-keys; NT refuses while it has any.
+    EXPECT_EQ(host.RegDeleteKey(RegRoot::kCurrentUser, "Software\\Tree"), nineX);
+    EXPECT_EQ(host.RegKeyExists(RegRoot::kCurrentUser, "Software\\Tree\\Leaf"), !nineX);
+  }
 }
 
 }  // namespace
