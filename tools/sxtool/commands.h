@@ -9,6 +9,11 @@ namespace sx::tool {
 
 using Args = std::vector<std::string>;
 
+// Exit statuses of the commands.
+inline constexpr int kOk = 0;
+inline constexpr int kFailed = 1;
+inline constexpr int kBadUsage = 2;
+
 int MachineCommand(const Args& args);  // machine init|reboot|shutdown
 int RegCommand(const Args& args);      // reg query|add|delete
 int XmlCommand(const Args& args);      // xml format FILE|-

@@ -17,9 +17,6 @@
 namespace sx::tool {
 namespace {
 
-constexpr int kOk = 0;
-constexpr int kFailed = 1;
-constexpr int kBadUsage = 2;
 constexpr const char* kRoot = "sx2project";
 
 const char kUsage[] =

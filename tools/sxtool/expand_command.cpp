@@ -13,10 +13,6 @@
 namespace sx::tool {
 namespace {
 
-constexpr int kOk = 0;
-constexpr int kFailed = 1;
-constexpr int kBadUsage = 2;
-
 const char kUsage[] =
     "usage: sxtool expand [--project FILE] [--package ID] TEXT\n"
     "\n"

@@ -15,10 +15,6 @@
 namespace sx::tool {
 namespace {
 
-constexpr int kOk = 0;
-constexpr int kFailed = 1;
-constexpr int kBadUsage = 2;
-
 const char kUsage[] =
     "usage: sxtool features --project FILE [--install-type ID] [--select ID]... [--deselect ID]...\n"
     "                       [--trace]\n"

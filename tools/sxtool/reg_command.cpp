@@ -20,9 +20,6 @@ using sx::host::Host;
 using sx::host::RegRoot;
 using sx::host::RegValue;
 
-constexpr int kOk = 0;
-constexpr int kFailed = 1;
-constexpr int kBadUsage = 2;
 
 const char kUsage[] =
     "usage: sxtool reg query  KEY [VALUE | /v VALUE | /ve] [/s]\n"

@@ -17,10 +17,6 @@
 namespace sx::tool {
 namespace {
 
-constexpr int kOk = 0;
-constexpr int kFailed = 1;
-constexpr int kBadUsage = 2;
-
 const char kUsage[] =
     "usage: sxtool xml format FILE|-\n"
     "\n"
