@@ -1,7 +1,6 @@
 // sxtool db format: normalising a project file through the model.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 
 #include "tests/database/sample_project.h"
@@ -12,25 +11,14 @@ namespace {
 
 class DbFormatCommand : public ::testing::Test {
  protected:
-  DbFormatCommand() {
-    folder_ = std::filesystem::temp_directory_path() / ("sxtool-db-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder_);
-  }
-  ~DbFormatCommand() override { std::filesystem::remove_all(folder_); }
-
   std::string Write(const std::string& name, const std::string& content) {
-    std::string path = (folder_ / name).string();
-    WriteHostFile(path, content);
-    return path;
+    return scratch_.Write(name, content);
   }
   int Run(const std::string& arguments, std::string* out, std::string* err = nullptr) {
-    std::string errPath = (folder_ / "stderr.txt").string();
-    int status = RunCommand(std::string(SX_SXTOOL) + " " + arguments + " 2>" + errPath, out);
-    if (err) *err = ReadHostFile(errPath);
-    return status;
+    return scratch_.Run(arguments, out, err);
   }
 
-  std::filesystem::path folder_;
+  ToolScratch scratch_{"sxtool-db-"};
 };
 
 TEST_F(DbFormatCommand, NormalisesOrderDefaultsAndUnknownNames) {

@@ -74,4 +74,27 @@ int RunCommand(const std::string& commandLine, std::string* output) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+ToolScratch::ToolScratch(const std::string& prefix)
+    : folder_((std::filesystem::temp_directory_path() / (prefix + std::to_string(::getpid()))).string()) {
+  std::filesystem::create_directories(folder_);
+}
+
+ToolScratch::~ToolScratch() {
+  std::error_code ignored;
+  std::filesystem::remove_all(folder_, ignored);
+}
+
+std::string ToolScratch::Write(const std::string& name, const std::string& content) {
+  std::string path = PathOf(name);
+  WriteHostFile(path, content);
+  return path;
+}
+
+int ToolScratch::Run(const std::string& arguments, std::string* out, std::string* err) {
+  const std::string errPath = PathOf("stderr.txt");
+  int status = RunCommand(std::string(SX_SXTOOL) + " " + arguments + " 2>" + errPath, out);
+  if (err) *err = ReadHostFile(errPath);
+  return status;
+}
+
 }  // namespace sx::test

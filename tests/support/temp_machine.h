@@ -36,4 +36,23 @@ void WriteHostFile(const std::string& path, const std::string& content);
 // Runs a shell command line, returns its exit status and, in `output`, what it printed on stdout.
 int RunCommand(const std::string& commandLine, std::string* output = nullptr);
 
+// A scratch folder of this computer for a test that runs sxtool on files, removed at the end.
+class ToolScratch {
+ public:
+  explicit ToolScratch(const std::string& prefix);
+  ~ToolScratch();
+  ToolScratch(const ToolScratch&) = delete;
+  ToolScratch& operator=(const ToolScratch&) = delete;
+
+  // The path a file of that name has in the folder.
+  std::string PathOf(const std::string& name) const { return folder_ + "/" + name; }
+  // Writes a file into the folder and returns its path.
+  std::string Write(const std::string& name, const std::string& content);
+  // Runs sxtool with the arguments; its standard output in `out`, its standard error in `err`.
+  int Run(const std::string& arguments, std::string* out, std::string* err = nullptr);
+
+ private:
+  std::string folder_;
+};
+
 }  // namespace sx::test

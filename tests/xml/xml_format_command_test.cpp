@@ -1,7 +1,6 @@
 // sxtool xml format: the engine's reading and writing from the command line.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 
 #include "tests/support/temp_machine.h"
@@ -11,26 +10,14 @@ namespace {
 
 class XmlFormatCommand : public ::testing::Test {
  protected:
-  XmlFormatCommand() {
-    folder_ = std::filesystem::temp_directory_path() / ("sxtool-xml-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder_);
-  }
-  ~XmlFormatCommand() override { std::filesystem::remove_all(folder_); }
-
   std::string Write(const std::string& name, const std::string& content) {
-    std::string path = (folder_ / name).string();
-    WriteHostFile(path, content);
-    return path;
+    return scratch_.Write(name, content);
   }
-  // Runs sxtool with the arguments; stdout in `out`, stderr in `err`.
   int Run(const std::string& arguments, std::string* out, std::string* err = nullptr) {
-    std::string errPath = (folder_ / "stderr.txt").string();
-    int status = RunCommand(std::string(SX_SXTOOL) + " " + arguments + " 2>" + errPath, out);
-    if (err) *err = ReadHostFile(errPath);
-    return status;
+    return scratch_.Run(arguments, out, err);
   }
 
-  std::filesystem::path folder_;
+  ToolScratch scratch_{"sxtool-xml-"};
 };
 
 TEST_F(XmlFormatCommand, WritesGetXmlByteForByte) {
@@ -57,7 +44,7 @@ TEST_F(XmlFormatCommand, SyntaxErrorGoesToStandardErrorWithExitOne) {
 
 TEST_F(XmlFormatCommand, MissingFileAndBadUsage) {
   std::string out, err;
-  EXPECT_EQ(Run("xml format " + (folder_ / "none.xml").string(), &out, &err), 1);
+  EXPECT_EQ(Run("xml format " + scratch_.PathOf("none.xml"), &out, &err), 1);
   EXPECT_NE(err.find("cannot read"), std::string::npos);
   EXPECT_EQ(Run("xml", &out), 2);
   EXPECT_EQ(Run("xml print x", &out), 2);
