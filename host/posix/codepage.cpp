@@ -52,41 +52,42 @@ char16_t UnicodeLower(char16_t c) {
   return u <= 0xFFFF ? static_cast<char16_t>(u) : c;
 }
 
+size_t AppendUtf8Character(std::string_view s, size_t i, std::u16string& out) {
+  unsigned char c = static_cast<unsigned char>(s[i]);
+  char32_t cp = 0xFFFD;
+  size_t len = 1;
+  if (c < 0x80) {
+    cp = c;
+  } else if ((c >> 5) == 6 || (c >> 4) == 14 || (c >> 3) == 30) {
+    len = (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : 4;
+    char32_t v = c & (0x3F >> (len - 1));
+    bool ok = i + len <= s.size();
+    for (size_t k = 1; ok && k < len; ++k) {
+      unsigned char cc = static_cast<unsigned char>(s[i + k]);
+      if ((cc >> 6) != 2) ok = false;
+      v = (v << 6) | (cc & 0x3F);
+    }
+    static const char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (ok && v >= kMin[len] && v <= 0x10FFFF && !(v >= 0xD800 && v < 0xE000)) {
+      cp = v;
+    } else {
+      len = 1;
+    }
+  }
+  if (cp >= 0x10000) {
+    cp -= 0x10000;
+    out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+    out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+  } else {
+    out.push_back(static_cast<char16_t>(cp));
+  }
+  return len;
+}
+
 std::u16string Utf8ToUtf16(std::string_view s) {
   std::u16string out;
   out.reserve(s.size());
-  size_t i = 0;
-  while (i < s.size()) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    char32_t cp = 0xFFFD;
-    size_t len = 1;
-    if (c < 0x80) {
-      cp = c;
-    } else if ((c >> 5) == 6 || (c >> 4) == 14 || (c >> 3) == 30) {
-      len = (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : 4;
-      char32_t v = c & (0x3F >> (len - 1));
-      bool ok = i + len <= s.size();
-      for (size_t k = 1; ok && k < len; ++k) {
-        unsigned char cc = static_cast<unsigned char>(s[i + k]);
-        if ((cc >> 6) != 2) ok = false;
-        v = (v << 6) | (cc & 0x3F);
-      }
-      static const char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-      if (ok && v >= kMin[len] && v <= 0x10FFFF && !(v >= 0xD800 && v < 0xE000)) {
-        cp = v;
-      } else {
-        len = 1;
-      }
-    }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
-    i += len;
-  }
+  for (size_t i = 0; i < s.size();) i += AppendUtf8Character(s, i, out);
   return out;
 }
 

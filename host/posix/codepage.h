@@ -45,6 +45,10 @@ class CodePage {
   uint8_t upper_[256] = {}, lower_[256] = {};
 };
 
+// Decodes the UTF-8 character at `text[i]`, appends it to `out` as UTF-16 and returns the number
+// of bytes it took; an invalid byte becomes U+FFFD and takes one byte. `i` must be in the text.
+size_t AppendUtf8Character(std::string_view text, size_t i, std::u16string& out);
+
 // UTF-8 <-> UTF-16 without any code page. Invalid UTF-8 bytes become U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view utf8);
 std::string Utf16ToUtf8(std::u16string_view utf16);

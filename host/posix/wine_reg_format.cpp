@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "host/host.h"
+#include "host/posix/codepage.h"
 
 namespace sx::host {
 namespace {
@@ -543,33 +544,7 @@ size_t ParseWineString(std::string_view text, size_t pos, char end, std::u16stri
       continue;
     }
     // Raw UTF-8 (Wine writes escapes, but reads UTF-8 from hand-made files too).
-    size_t len = (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
-    char32_t cp = 0xFFFD;
-    if (len && i + len <= n) {
-      char32_t v = b & (0x7F >> len);
-      bool ok = true;
-      for (size_t k = 1; k < len && ok; ++k) {
-        unsigned char cc = static_cast<unsigned char>(text[i + k]);
-        ok = (cc >> 6) == 2;
-        v = (v << 6) | (cc & 0x3F);
-      }
-      static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-      if (ok && v >= kMin[len] && v <= 0x10FFFF && !(v >= 0xD800 && v < 0xE000)) {
-        cp = v;
-      } else {
-        len = 1;
-      }
-    } else {
-      len = 1;
-    }
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out.push_back(static_cast<char16_t>(cp));
-    }
-    i += len;
+    i += AppendUtf8Character(text, i, out);
   }
   return std::string_view::npos;
 }
