@@ -177,6 +177,8 @@ int64_t DiskFreeKB(std::string_view folderIn) {
 namespace {
 
 // The pending renames of Windows NT: pairs of "\??\source" and "\??\target" (or "" to delete).
+// A rename first deletes its target; both pairs go in with one write, so that a failed write
+// never leaves the deletion without the rename.
 void AddPendingRename(const std::string& source, const std::string& target) {
   auto& host = Host();
   const host::RegRoot root = host::RegRoot::kLocalMachine;
@@ -188,6 +190,7 @@ void AddPendingRename(const std::string& source, const std::string& target) {
     data = v->data;
     if (!data.empty() && data.back() == '\0') data.pop_back();
   }
+  if (!target.empty()) data += "\\??\\" + target + '\0' + '\0';
   data += "\\??\\" + source + '\0';
   data += (target.empty() ? std::string() : "\\??\\" + target) + '\0';
   data += '\0';
@@ -257,7 +260,6 @@ void RenameAtReboot(std::string_view sourceIn, std::string_view targetIn) {
   const std::string target = targetIn.empty() ? std::string() : host.FullPath(targetIn);
   if (!host.GetFileInfo(source)) return;
   if (!IsWin9x()) {
-    if (!target.empty()) AddPendingRename(target, "");
     AddPendingRename(source, target);
     return;
   }
@@ -287,6 +289,49 @@ void RenameAtReboot(std::string_view sourceIn, std::string_view targetIn) {
 }
 
 void DeleteAtReboot(std::string_view path) { RenameAtReboot(path, ""); }
+
+void WithdrawRebootOperations(std::string_view sourceIn) {
+  auto& host = Host();
+  if (IsWin9x()) return;
+  const host::RegRoot root = host::RegRoot::kLocalMachine;
+  auto value = host.RegQueryValue(root, kSessionManagerKey, kPendingRenamesValue);
+  if (!value || value->type != host::kRegMultiSz) return;
+  std::vector<std::string> strings;  // source, target, source, target, ...
+  const std::string& data = value->data;
+  for (size_t start = 0; start < data.size();) {
+    size_t end = data.find('\0', start);
+    if (end == std::string::npos) end = data.size();
+    strings.push_back(data.substr(start, end - start));
+    start = end + 1;
+  }
+  // The list's final empty string ends it; the strings come in pairs.
+  if (strings.size() % 2 == 1 && strings.back().empty()) strings.pop_back();
+  const std::string source = "\\??\\" + host.FullPath(sourceIn);
+  std::vector<std::string> kept;
+  bool changed = false;
+  for (size_t i = 0; i + 1 < strings.size(); i += 2) {
+    if (SameTextFast(strings[i], source)) {
+      // RenameAtReboot put the deletion of the target right before the rename.
+      const std::string& target = strings[i + 1];
+      if (!target.empty() && kept.size() >= 2 && kept[kept.size() - 1].empty() &&
+          SameTextFast(kept[kept.size() - 2], target))
+        kept.resize(kept.size() - 2);
+      changed = true;
+      continue;
+    }
+    kept.push_back(strings[i]);
+    kept.push_back(strings[i + 1]);
+  }
+  if (!changed) return;
+  if (kept.empty()) {
+    host.RegDeleteValue(root, kSessionManagerKey, kPendingRenamesValue);
+    return;
+  }
+  std::string out;
+  for (const auto& s : kept) out += s + '\0';
+  out += '\0';
+  host.RegSetValue(root, kSessionManagerKey, kPendingRenamesValue, {host::kRegMultiSz, out});
+}
 
 bool ExitWindowsPrivileged(uint32_t flags) { return Host().ExitWindows(flags); }
 

@@ -60,6 +60,10 @@ int64_t DiskFreeKB(std::string_view folder);
 // registry's pending renames on Windows NT, the [Rename] section of wininit.ini on Windows 9x.
 void RenameAtReboot(std::string_view source, std::string_view target);
 void DeleteAtReboot(std::string_view path);
+// Takes back what RenameAtReboot registered for `source` (Windows NT's pending renames: the pair
+// of the source and the deletion of its target registered with it). Rollback uses it for the
+// changes it undoes. Windows 9x's wininit.ini is left as it is.
+void WithdrawRebootOperations(std::string_view source);
 
 // Exits Windows with the ExitWindowsEx flags (reboot 2, force 4, ...).
 bool ExitWindowsPrivileged(uint32_t flags);

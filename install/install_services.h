@@ -1,0 +1,131 @@
+// What the installation library needs from the engine around it.
+//
+// install/ sits below engine/ and never includes its headers. Everything that only the engine has
+// is reached through this one interface: the project database and the engine's state flags, the
+// plug-in events sent with the engine's rules, language texts, message boxes owned by the
+// engine's windows, the programs to run, the resume state, and the installation phases that are
+// not part of this library yet.
+//
+// The engine derives one implementation, installs it with SetInstallServices at start-up (before
+// any install action is made) and keeps it alive until shutdown. Tests install recording doubles.
+//
+// Threads: the installation run, rollback and the log's end-of-run writes call these services on
+// the main thread. The file phase runs on the copy thread and may call ShowErrorBox, SendEvent and
+// Database from there; an implementation carries such calls to the main thread as the plug-in
+// host does (a synchronous call through the main window's queue).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "database/sx_main_database.h"
+
+namespace sx {
+
+class TsxRunApp;
+
+// The installation phases that belong to other parts of the engine. Each runs on the main thread
+// and reports its own errors (message boxes) before it answers false.
+enum class TInstallPhase : std::uint8_t {
+  kFiles,            // removals, then the copy thread (packages and external files); pumps
+                     // messages while the thread runs; stages fonts for kFonts
+  kServers,          // registers the self-registering servers installed by the file phase
+  kRegistry,         // the registry values of one component
+  kIniEntries,       // the INI entries of one component
+  kFonts,            // installs the fonts staged by the file phase
+  kShortcuts,        // the shortcuts of one component
+  kEnvironment,      // the environment variables of the project or of one package
+  kOldReferences,    // removes what an older log at the same path lists (shortcuts, folders,
+                     // keys); records undo actions with Log false
+  kUninstallerCopy,  // copies the uninstaller and the assembly tool into the install folder
+  kRegistration,     // registers the product for uninstall and repair; records undo actions
+                     // with Log false, writes its key into the log's "CreateKeys"
+};
+inline constexpr int kInstallPhaseCount = 10;
+
+// A readable name of the phase, for messages ("registry values").
+std::string_view InstallPhaseName(TInstallPhase phase);
+
+class TInstallServices {
+ public:
+  virtual ~TInstallServices() = default;
+
+  // ---- the project and the engine's state
+  // The process-wide project database (TempBackupPath, InstallState, InstallStateData,
+  // Password, the components and the variables).
+  virtual TsxMainDatabase& Database() = 0;
+  // The abort flag a plug-in or the user sets; RunInstallation clears it at its start.
+  virtual bool Aborted() = 0;
+  virtual void SetAborted(bool value) = 0;
+  // The engine was started to continue an installation after a reboot.
+  virtual bool ResumeMode() = 0;
+  virtual void SetResumeMode(bool value) = 0;
+  // A resume has been prepared: the engine's temporary folder must survive.
+  virtual bool ResumePending() = 0;
+  virtual void SetResumePending(bool value) = 0;
+  // The setup program being run (the installation source file).
+  virtual std::string ExeName() = 0;
+
+  // ---- plug-ins
+  // SendEvent with the engine's rules (carried to the main thread, traced, first non-zero reply
+  // unless `toAll`). 0 when no plug-in answers.
+  virtual std::intptr_t SendEvent(std::int32_t number, std::intptr_t param1, std::intptr_t param2,
+                                  bool toAll) = 0;
+  // CM_SHOWSTATUSTEXT with the text and 750, and CM_HIDESTATUSTEXT.
+  virtual void ShowStatusText(std::string_view text) = 0;
+  virtual void HideStatusText() = 0;
+
+  // ---- texts and boxes
+  // The numbered text of the current language file's "Strings" section ("" when missing).
+  virtual std::string LanguageString(int number) = 0;
+  // The section names of the current language file, in file order, and the "key=value" lines of
+  // one section (raw, before expansion).
+  virtual std::vector<std::string> LanguageSectionNames() = 0;
+  virtual std::vector<std::string> LanguageSectionLines(std::string_view section) = 0;
+  // ShowErrorBox: the error icon and the engine's message title, owned by the window the
+  // plug-ins name for CM_GETACTIVEWINDOW. Also used for failures inside Undo.
+  virtual int ShowErrorBox(std::string_view text) = 0;
+  // ShowMessageBox owned by the engine's main window; the answer (an ID* code).
+  virtual int ShowMainWindowBox(std::string_view title, std::string_view text,
+                                std::uint32_t style) = 0;
+
+  // ---- programs and resume
+  // Runs the programs to run at `when` (before_install, after_install), from the position that
+  // InstallStateData holds when the engine resumes. Sets ResumePending (and stores the resume
+  // point) itself when a program asks for a reboot. False when a program failed the run.
+  virtual bool RunApplications(TsxWhenStart when) = 0;
+  // The program items of the project to run at uninstall time at `when` (before_uninstall,
+  // after_uninstall), in the engine's order, conditions already checked.
+  virtual std::vector<TsxRunApp*> UninstallRunApps(TsxWhenStart when) = 0;
+  // Saves the project database and InstallActionList() into the resume folder and sets up the
+  // restart after the reboot (the engine calls ScheduleRebootOperations first). False when the
+  // state could not be saved; the run then fails.
+  virtual bool SaveResumeState() = 0;
+
+  // ---- fonts and servers, as the undo of a file action needs them
+  // Removes the font resource of the file and broadcasts WM_FONTCHANGE.
+  virtual void RemoveFontResource(std::string_view path) = 0;
+  // Registers or unregisters a self-registering server (DllRegisterServer/DllUnregisterServer or
+  // the program's /regserver switch). False when it failed.
+  virtual bool RegisterServer(std::string_view path, bool registering) = 0;
+
+  // ---- the phases that other parts of the engine carry out
+  // Whether this engine can carry out the phase. RunInstallation refuses a project that needs a
+  // phase the engine cannot carry out before it changes anything, so that nothing is installed
+  // partly. The base answers false for every phase.
+  virtual bool PhaseAvailable(TInstallPhase phase);
+  // Carries out the phase for `item`: a TsxComponent for kRegistry, kIniEntries and kShortcuts,
+  // the TsxMainDatabase or a TsxPackage for kEnvironment, nullptr otherwise. False stops the run.
+  // The base shows an error naming the phase and answers false.
+  virtual bool RunPhase(TInstallPhase phase, TXMLObject* item);
+};
+
+// The services in force. InstallServices raises EEngineError when none were set.
+TInstallServices& InstallServices();
+bool HasInstallServices();
+// Installs `services` (not owning); returns the previous ones.
+TInstallServices* SetInstallServices(TInstallServices* services);
+
+}  // namespace sx
