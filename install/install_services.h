@@ -48,6 +48,12 @@ inline constexpr int kInstallPhaseCount = 10;
 // A readable name of the phase, for messages ("registry values").
 std::string_view InstallPhaseName(TInstallPhase phase);
 
+// The owner of a message box.
+enum class TBoxOwner : std::uint8_t {
+  kActiveWindow,  // the window the plug-ins name for CM_GETACTIVEWINDOW
+  kMainWindow,    // the engine's main window
+};
+
 class TInstallServices {
  public:
   virtual ~TInstallServices() = default;
@@ -87,9 +93,10 @@ class TInstallServices {
   // ShowErrorBox: the error icon and the engine's message title, owned by the window the
   // plug-ins name for CM_GETACTIVEWINDOW. Also used for failures inside Undo.
   virtual int ShowErrorBox(std::string_view text) = 0;
-  // ShowMessageBox owned by the engine's main window; the answer (an ID* code).
-  virtual int ShowMainWindowBox(std::string_view title, std::string_view text,
-                                std::uint32_t style) = 0;
+  // ShowMessageBox with the title and style as given (ExtraBoxFlags and task-modal added as for
+  // every box), owned by the window `owner` names; the answer (an ID* code).
+  virtual int ShowBox(TBoxOwner owner, std::string_view title, std::string_view text,
+                      std::uint32_t style) = 0;
 
   // ---- programs and resume
   // Runs the programs to run at `when` (before_install, after_install), from the position that

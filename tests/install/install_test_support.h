@@ -29,7 +29,8 @@ class RecordingServices : public TInstallServices {
 
   // Replies to SendEvent by (event number, kind in the high word of param1); 0 otherwise.
   std::map<std::pair<int, int>, std::intptr_t> eventReplies;
-  std::deque<int> boxAnswers;  // answers to ShowMainWindowBox, in order (default IDOK)
+  std::deque<int> boxAnswers;  // answers to ShowBox, in order (default IDOK)
+  std::function<void()> onBox;  // runs while a box is shown
   std::map<int, std::string> strings;
   std::vector<std::pair<std::string, std::vector<std::string>>> languageSections;
   // Phases the engine "has", and what each does (true when none given).
@@ -75,8 +76,10 @@ class RecordingServices : public TInstallServices {
     calls.push_back("error " + std::string(text));
     return 1;
   }
-  int ShowMainWindowBox(std::string_view title, std::string_view text, std::uint32_t style) override {
-    calls.push_back("box " + std::string(title) + ": " + std::string(text) + " style " + std::to_string(style));
+  int ShowBox(TBoxOwner owner, std::string_view title, std::string_view text, std::uint32_t style) override {
+    calls.push_back(std::string(owner == TBoxOwner::kMainWindow ? "main " : "") + "box " + std::string(title) +
+                    ": " + std::string(text) + " style " + std::to_string(style));
+    if (onBox) onBox();
     if (boxAnswers.empty()) return 1;
     int answer = boxAnswers.front();
     boxAnswers.pop_front();

@@ -1,0 +1,326 @@
+// The installation run, step by step: password, the log's own file, programs before the
+// installation, old references, files, servers, registry, INI, fonts, shortcuts, environment,
+// programs after the installation, the uninstall registration and the log.
+#include "install/install_run.h"
+
+#include <functional>
+#include <string>
+
+#include "database/sx_install_items.h"
+#include "database/sx_variable_access.h"
+#include "install/file_steps.h"
+#include "install/install_actions.h"
+#include "install/install_log.h"
+#include "install/install_services.h"
+#include "packages/password.h"
+#include "platform/file_utils.h"
+#include "platform/ini_cache.h"
+#include "plugins/sxplugin.h"
+#include "util/folder_path.h"
+
+namespace sx {
+namespace {
+
+constexpr int kStringCannotWrite = 11;    // "%s" is the path
+constexpr int kStringOldReferences = 16;  // status text while old references are removed
+constexpr int kStringInsertMedium = 19;   // "%s" is the missing setup program
+constexpr std::uint32_t kOkCancelWarning = 0x31;
+constexpr std::uint32_t kIconError = 0x10;
+constexpr int kIdOk = 1;
+
+// The language text with its first "%s" replaced by the argument ("%%" stands for "%").
+std::string FormatText(const std::string& format, const std::string& argument) {
+  std::string text;
+  bool used = false;
+  for (size_t i = 0; i < format.size(); ++i) {
+    if (format[i] == '%' && i + 1 < format.size()) {
+      if (format[i + 1] == '%') {
+        text += '%';
+        ++i;
+        continue;
+      }
+      if (format[i + 1] == 's' && !used) {
+        text += argument;
+        used = true;
+        ++i;
+        continue;
+      }
+    }
+    text += format[i];
+  }
+  return text;
+}
+
+bool HasEnvironmentItems(const TsxVariables& variables) {
+  for (const TsxVariable& variable : variables)
+    if (variable.VarType == TsxVarType::vtEnvVar) return true;
+  return false;
+}
+
+// What a project holds, so that phases the engine cannot carry out are found before anything
+// changes.
+struct TProjectNeeds {
+  bool phase[kInstallPhaseCount] = {};
+  void Add(TInstallPhase p) { phase[static_cast<int>(p)] = true; }
+  bool Has(TInstallPhase p) const { return phase[static_cast<int>(p)]; }
+};
+
+void AddComponentNeeds(const TsxComponents& components, TProjectNeeds& needs) {
+  for (const TsxComponent& component : components) {
+    if (component.Files->Count() > 0) needs.Add(TInstallPhase::kFiles);
+    for (const TsxFile& file : *component.Files) {
+      if (file.Flags.Contains(TsxFlag::reg_server)) needs.Add(TInstallPhase::kServers);
+      if (file.Flags.Contains(TsxFlag::reg_font)) needs.Add(TInstallPhase::kFonts);
+    }
+    if (component.Registry->Count() > 0) needs.Add(TInstallPhase::kRegistry);
+    if (component.IniFiles->Count() > 0) needs.Add(TInstallPhase::kIniEntries);
+    if (component.Shortcuts->Count() > 0) needs.Add(TInstallPhase::kShortcuts);
+  }
+}
+
+class TInstallRun {
+ public:
+  TInstallRun()
+      : services_(InstallServices()), database_(services_.Database()), actions_(InstallActionList()) {}
+
+  bool Run();
+
+ private:
+  TInstallServices& services_;
+  TsxMainDatabase& database_;
+  TInstallActions& actions_;
+  bool result_ = true;
+  TProjectNeeds needs_;
+
+  bool Resuming() { return services_.ResumeMode(); }
+
+  // EV_BEFOREPROCESSITEMS: a non-zero reply takes the whole kind over (it counts as done).
+  bool Vetoed(int kind) {
+    return services_.SendEvent(EV_BEFOREPROCESSITEMS, static_cast<std::intptr_t>(kind) << 16, 0, false) != 0;
+  }
+  void AfterKind(int kind) {
+    services_.SendEvent(EV_AFTERPROCESSITEMS, static_cast<std::intptr_t>(kind) << 16, 0, true);
+  }
+  // A phase's operation: carried out when the engine has it, passed over when there is nothing
+  // for it to do; a phase that is needed but missing was refused before the run began.
+  bool Phase(TInstallPhase phase, TXMLObject* item, bool needed) {
+    if (!services_.PhaseAvailable(phase) && !needed) return true;
+    bool ok = services_.RunPhase(phase, item);
+    return ok && !services_.Aborted();
+  }
+  // One kind framed by its events; the body runs only while the run has not failed.
+  void Kind(int kind, const std::function<void()>& body) {
+    if (!result_ || Vetoed(kind)) return;
+    body();
+    AfterKind(kind);
+  }
+  // A kind carried out component after component, in the project's order.
+  void PerComponent(int kind, TInstallPhase phase, int (*itemCount)(const TsxComponent&)) {
+    Kind(kind, [&] {
+      for (TsxComponent& component : *database_.Components) {
+        result_ = Phase(phase, &component, itemCount(component) > 0);
+        if (!result_) return;
+      }
+    });
+  }
+
+  bool CheckPassword();
+  bool RefuseMissingPhases(bool uninstall, bool oldReferences);
+  void ProtectLogFile(const std::string& logPath);
+  void CopyRegsvr32();
+  bool WaitForSetupProgram();
+};
+
+bool TInstallRun::CheckPassword() {
+  const std::string hash = ReadVariable(&database_, "PswCheckHash", "");
+  if (hash.empty() || PasswordMatches(database_.Password, hash)) return true;
+  services_.ShowBox(TBoxOwner::kActiveWindow, "Error", "Incorrect password has been specified!", kIconError);
+  return false;
+}
+
+bool TInstallRun::RefuseMissingPhases(bool uninstall, bool oldReferences) {
+  AddComponentNeeds(*database_.Components, needs_);
+  bool environment = HasEnvironmentItems(*database_.Variables);
+  for (const TsxPackage& package : *database_.Packages) {
+    AddComponentNeeds(*package.Components, needs_);
+    environment = environment || HasEnvironmentItems(*package.Variables);
+  }
+  if (environment) needs_.Add(TInstallPhase::kEnvironment);
+  if (oldReferences) needs_.Add(TInstallPhase::kOldReferences);
+  if (uninstall) {
+    needs_.Add(TInstallPhase::kUninstallerCopy);
+    needs_.Add(TInstallPhase::kRegistration);
+  }
+  std::string missing;
+  for (int i = 0; i < kInstallPhaseCount; ++i) {
+    auto phase = static_cast<TInstallPhase>(i);
+    if (!needs_.Has(phase) || services_.PhaseAvailable(phase)) continue;
+    if (!missing.empty()) missing += ", ";
+    missing += InstallPhaseName(phase);
+  }
+  if (missing.empty()) return false;
+  services_.ShowErrorBox("This setup needs steps that this engine cannot carry out yet (" + missing +
+                         "). Nothing has been installed.");
+  return true;
+}
+
+// The log is protected like any installed file: its folders are recorded, and an older log is
+// backed up (never listed in itself), so that a rollback restores or removes it.
+void TInstallRun::ProtectLogFile(const std::string& logPath) {
+  actions_.ForceFolders(FolderOf(logPath), true);
+  if (!actions_.AddFileAction(logPath, TsxFlags{TsxFlag::dont_log}, false)) {
+    services_.ShowErrorBox(FormatText(services_.LanguageString(kStringCannotWrite), logPath));
+    result_ = false;
+  }
+}
+
+// Servers are registered with the system's regsvr32.exe; the first package may bring one for a
+// machine that lacks it. Not recorded: it is the system's tool, not the product's.
+void TInstallRun::CopyRegsvr32() {
+  if (database_.Packages->Count() == 0) return;
+  std::string source = database_.Packages->Items(0).TempPath;
+  if (source.empty()) return;
+  if (source.back() != '\\') source += '\\';
+  source += "regsvr32.exe";
+  std::string target = ReadVariable(&database_, "System", "");
+  if (target.empty()) return;
+  if (target.back() != '\\') target += '\\';
+  target += "regsvr32.exe";
+  if (FileExistsAt(source) && !FileExistsAt(target)) CopyFilePlain(source, target);
+}
+
+// The setup program is the source of the files: when its medium was taken out, ask for it. False
+// when the user cancels.
+bool TInstallRun::WaitForSetupProgram() {
+  for (;;) {
+    const std::string exeName = services_.ExeName();
+    if (FileExistsAt(exeName)) return true;
+    const std::string text = FormatText(services_.LanguageString(kStringInsertMedium), exeName);
+    if (services_.ShowBox(TBoxOwner::kMainWindow, ReadVariable(&database_, "AppName", ""), text,
+                          kOkCancelWarning) != kIdOk)
+      return false;
+  }
+}
+
+bool TInstallRun::Run() {
+  // 1. A new run: no abort left from before; the password, when the project has one.
+  services_.SetAborted(false);
+  if (!CheckPassword()) return false;
+
+  // 2. The install folder, the uninstall setting and the log's path.
+  std::string installPath = ReadVariable(&database_, "InstallPath", "%Windows%");
+  if (installPath.empty() || installPath.back() != '\\') installPath += '\\';
+  const bool uninstall = ReadVariableBool(&database_, "Uninstall", false);
+  const std::string logPath = SetUpLogFile(&database_);
+  const bool oldLogExists = FileExistsAt(logPath);
+  const bool oldReferences = ReadVariableBool(&database_, "RemoveOldReferences", false) && oldLogExists;
+  if (RefuseMissingPhases(uninstall, oldReferences)) return false;
+
+  // 3. The log's own file and folders (not when resuming: they are in the loaded list).
+  if (!Resuming()) {
+    ProtectLogFile(logPath);
+    if (!result_) return false;
+  }
+  // 4. Logging, and the texts the uninstaller shows.
+  if (uninstall) {
+    EnableLog();
+    if (!Resuming()) LogWriteUninstallTexts(&database_);
+  }
+
+  // 5. Programs before the installation.
+  if (!Resuming() || database_.InstallState == TsxInstallState::isRunAppBeforeInstall) {
+    database_.InstallState = TsxInstallState::isUnknown;
+    services_.SetResumeMode(false);
+    if (!Vetoed(ikPrograms)) {
+      result_ = services_.RunApplications(TsxWhenStart::before_install) && !services_.Aborted();
+      if (services_.ResumePending()) return result_;
+      AfterKind(ikPrograms);
+    }
+    database_.InstallStateData.clear();
+  }
+
+  // 6.-8. Old references and files, unless resuming (or failed).
+  if (result_ && !Resuming()) {
+    if (oldReferences) {
+      services_.ShowStatusText(services_.LanguageString(kStringOldReferences));
+      result_ = Phase(TInstallPhase::kOldReferences, nullptr, true);
+      services_.HideStatusText();
+      if (!result_) return false;
+    }
+    if (!WaitForSetupProgram()) return false;
+    if (!Vetoed(ikFiles)) {
+      result_ = Phase(TInstallPhase::kFiles, nullptr, needs_.Has(TInstallPhase::kFiles));
+      if (result_ && uninstall && LogEnabled()) {
+        if (!Phase(TInstallPhase::kUninstallerCopy, nullptr, true)) return false;
+      }
+      AfterKind(ikFiles);
+    }
+    if (result_ && ReadVariableBool(&database_, "Reboot", false)) {
+      // A file was in use: the rest follows the reboot, servers first.
+      database_.InstallState = TsxInstallState::isRegServers;
+      database_.InstallStateData.clear();
+      if (!services_.SaveResumeState()) return false;
+      services_.SetResumePending(true);
+      return result_;
+    }
+  }
+
+  // 9. Servers.
+  if (result_ && (!Resuming() || database_.InstallState == TsxInstallState::isRegServers)) {
+    database_.InstallState = TsxInstallState::isUnknown;
+    services_.SetResumeMode(false);
+    Kind(ikServers, [&] {
+      CopyRegsvr32();
+      result_ = Phase(TInstallPhase::kServers, nullptr, needs_.Has(TInstallPhase::kServers));
+    });
+  }
+
+  // 10. Registry, INI, fonts, shortcuts, environment.
+  if (!Resuming()) {
+    PerComponent(ikRegistry, TInstallPhase::kRegistry, [](const TsxComponent& c) { return c.Registry->Count(); });
+    PerComponent(ikIniEntries, TInstallPhase::kIniEntries, [](const TsxComponent& c) { return c.IniFiles->Count(); });
+    Kind(ikFonts, [&] { result_ = Phase(TInstallPhase::kFonts, nullptr, needs_.Has(TInstallPhase::kFonts)); });
+    PerComponent(ikShortcuts, TInstallPhase::kShortcuts, [](const TsxComponent& c) { return c.Shortcuts->Count(); });
+    if (result_) result_ = Phase(TInstallPhase::kEnvironment, &database_, HasEnvironmentItems(*database_.Variables));
+    for (TsxPackage& package : *database_.Packages) {
+      if (!result_) break;
+      result_ = Phase(TInstallPhase::kEnvironment, &package, HasEnvironmentItems(*package.Variables));
+    }
+  }
+
+  // 11. Programs after the installation.
+  if (result_ && (!Resuming() || database_.InstallState == TsxInstallState::isRunAppAfterInstall)) {
+    database_.InstallState = TsxInstallState::isUnknown;
+    services_.SetResumeMode(false);
+    if (!Vetoed(ikPrograms)) {
+      result_ = services_.RunApplications(TsxWhenStart::after_install) && !services_.Aborted();
+      if (services_.ResumePending()) return result_;
+      AfterKind(ikPrograms);
+    }
+    database_.InstallStateData.clear();
+  }
+
+  // 12. Uninstall-time programs, the registration, the log of every action.
+  if (result_ && uninstall && LogEnabled()) {
+    LogUninstallPrograms(&database_);
+    result_ = Phase(TInstallPhase::kRegistration, nullptr, true);
+    actions_.WriteUninstallLog();
+    if (!IniCloseFile(LogFileName())) {
+      services_.ShowErrorBox(FormatText(services_.LanguageString(kStringCannotWrite), LogFileName()));
+      result_ = false;
+    }
+  }
+  return result_;
+}
+
+}  // namespace
+
+bool RunInstallation() {
+  // 13. The cached INI documents are written on every way out, errors included.
+  struct CloseIniDocuments {
+    ~CloseIniDocuments() { IniCloseAll(); }
+  } closeIniDocuments;
+  return TInstallRun().Run();
+}
+
+}  // namespace sx
