@@ -113,7 +113,9 @@ void TInstallFile::Undo() {
     return;
   }
   bool keepBackup = false;
-  if (RenamePending) {
+  // RenamePending is not saved: after a resume, a replacement still waiting in TmpFileName shows
+  // that the reboot has not moved it into place yet.
+  if (RenamePending || (!TmpFileName.empty() && FileExistsAt(TmpFileName))) {
     // The target was never replaced: withdraw the reboot operation and the temporary file.
     WithdrawRebootOperations(TmpFileName.empty() ? FileName : TmpFileName);
     if (!TmpFileName.empty()) DeleteFileKeepingAttributes(TmpFileName);

@@ -83,6 +83,29 @@ TEST_F(Actions, RemovalOfAFileInUseIsADeletionAtRebootThatRollbackWithdraws) {
   EXPECT_TRUE(FilesIn(kBackupFolder).empty());
 }
 
+TEST_F(Actions, ReplacementStillWaitingAfterALoadIsWithdrawnNotTheTarget) {
+  host().CreateFolder("C:\\Data");
+  ASSERT_TRUE(WriteFile("C:\\Data\\busy.dll", "in use"));
+  faults.inUse.insert("c:\\data\\busy.dll");
+  TInstallFile* action = list().AddFileAction("C:\\Data\\busy.dll", TsxFlags{TsxFlag::reg_server}, true);
+  ASSERT_NE(action, nullptr);
+  ASSERT_TRUE(WriteFile(action->TmpFileName, "new"));
+  const std::string tmp = action->TmpFileName;
+  list().ScheduleRebootOperations();
+  // Saved and loaded for a resume that comes before the reboot has happened.
+  const std::string saved = list().SaveToString("installactions");
+  list().Clear();
+  list().LoadFromString(saved, "installactions");
+  ASSERT_FALSE(static_cast<TInstallFile&>(list().Items(0)).RenamePending);
+  list().RollbackAll();
+  EXPECT_EQ(ReadFile("C:\\Data\\busy.dll"), "in use");
+  EXPECT_FALSE(Exists(tmp));
+  EXPECT_EQ(PendingRenames(), "<none>");
+  EXPECT_TRUE(FilesIn(kBackupFolder).empty());
+  EXPECT_TRUE(services.CallsStartingWith("error").empty());
+  EXPECT_EQ(services.CallsStartingWith("register"), std::vector<std::string>{"register C:\\Data\\busy.dll"});
+}
+
 TEST_F(Actions, StagedFontUndoesOnlyItsStagedCopy) {
   host().CreateFolder("C:\\sxtemp\\fonts");
   ASSERT_TRUE(WriteFile("C:\\sxtemp\\fonts\\demo.ttf", "staged"));
