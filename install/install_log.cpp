@@ -126,21 +126,16 @@ void LogWriteUninstallTexts(TXMLObject* database) {
   }
 }
 
-void LogUninstallPrograms(TXMLObject* database) {
+void LogUninstallPrograms(TXMLObject* database, TsxWhenStart when) {
   if (!LogEnabled()) return;
-  auto& services = InstallServices();
-  const std::pair<TsxWhenStart, int> kMoments[] = {{TsxWhenStart::before_uninstall, lsPreRunApp},
-                                                   {TsxWhenStart::after_uninstall, lsRunApp}};
-  for (auto [when, section] : kMoments) {
-    for (TsxRunApp* app : services.UninstallRunApps(when)) {
-      std::string line = "'" + ExpandText(database, app->CmdLine) + "','" +
-                         ExpandText(database, app->Arg) + "','" + ExpandText(database, app->WorkDir) +
-                         "'," + std::to_string(WindowCode(app->ShowCmd)) + ",'" +
-                         ExpandText(database, app->Msg) + "'," +
-                         (app->Flags.Contains(TsxFlag::dont_wait) ? "0" : "1") + "," +
-                         (app->Flags.Contains(TsxFlag::check_exitcode) ? "1" : "0");
-      LogWrite(section, std::to_string(programCounter++), line);
-    }
+  const int section = when == TsxWhenStart::before_uninstall ? lsPreRunApp : lsRunApp;
+  for (TsxRunApp* app : InstallServices().UninstallRunApps(when)) {
+    std::string line = "'" + ExpandText(database, app->CmdLine) + "','" + ExpandText(database, app->Arg) +
+                       "','" + ExpandText(database, app->WorkDir) + "'," +
+                       std::to_string(WindowCode(app->ShowCmd)) + ",'" + ExpandText(database, app->Msg) +
+                       "'," + (app->Flags.Contains(TsxFlag::dont_wait) ? "0" : "1") + "," +
+                       (app->Flags.Contains(TsxFlag::check_exitcode) ? "1" : "0");
+    LogWrite(section, std::to_string(programCounter++), line);
   }
 }
 

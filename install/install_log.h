@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "database/sx_enums.h"
+
 namespace sx {
 
 class TXMLObject;
@@ -75,9 +77,9 @@ std::string LogLineText(std::string_view text);
 // with unknown variables empty. Uses the install services for the language file.
 void LogWriteUninstallTexts(TXMLObject* database);
 
-// The programs to run at uninstall time: PreRunApp for before_uninstall, then RunApp for
-// after_uninstall, numbered by one counter from 0 (install services give the items).
-void LogUninstallPrograms(TXMLObject* database);
+// The programs to run at uninstall time `when`: PreRunApp for before_uninstall, RunApp for
+// after_uninstall, numbered by one counter for both from 0 (install services give the items).
+void LogUninstallPrograms(TXMLObject* database, TsxWhenStart when);
 
 // The next number of a "SharedAssemblies" entry, from 1.
 int NextSharedAssemblyNumber();

@@ -302,7 +302,12 @@ bool TInstallRun::Run() {
 
   // 12. Uninstall-time programs, the registration, the log of every action.
   if (result_ && uninstall && LogEnabled()) {
-    LogUninstallPrograms(&database_);
+    // The programs to run at uninstall time, each moment framed as kind 6.
+    for (TsxWhenStart when : {TsxWhenStart::before_uninstall, TsxWhenStart::after_uninstall}) {
+      if (Vetoed(ikPrograms)) continue;
+      LogUninstallPrograms(&database_, when);
+      AfterKind(ikPrograms);
+    }
     result_ = Phase(TInstallPhase::kRegistration, nullptr, true);
     actions_.WriteUninstallLog();
     if (!IniCloseFile(LogFileName())) {

@@ -40,8 +40,9 @@ enum class TInstallPhase : std::uint8_t {
   kOldReferences,    // removes what an older log at the same path lists (shortcuts, folders,
                      // keys); records undo actions with Log false
   kUninstallerCopy,  // copies the uninstaller and the assembly tool into the install folder
-  kRegistration,     // registers the product for uninstall and repair; records undo actions
-                     // with Log false, writes its key into the log's "CreateKeys"
+  kRegistration,     // registers the product for uninstall and repair (the uninstall key, its
+                     // values, the silent settings file); records undo actions with Log false,
+                     // writes its key into the log's "CreateKeys"
 };
 inline constexpr int kInstallPhaseCount = 10;
 

@@ -83,7 +83,8 @@ TEST_F(InstallLog, ActionsStringsUninstallTextsAndProgramsMakeTheExpectedFile) {
   after.Flags = TsxFlags{TsxFlag::dont_wait, TsxFlag::check_exitcode};
   services.uninstallApps[static_cast<int>(TsxWhenStart::before_uninstall)] = {&before};
   services.uninstallApps[static_cast<int>(TsxWhenStart::after_uninstall)] = {&after};
-  LogUninstallPrograms(db());
+  LogUninstallPrograms(db(), TsxWhenStart::before_uninstall);
+  LogUninstallPrograms(db(), TsxWhenStart::after_uninstall);
 
   auto file = [&](const std::string& path) -> TInstallFile& {
     auto& action = list().AddActionOf<TInstallFile>();

@@ -103,6 +103,8 @@ TEST_F(InstallRun, KindsInOrderWithTheirEventsAndTheLogAtTheEnd) {
                         "event 10 kind 3", "phase shortcuts Main", "event 11 kind 3 all",
                         "phase environment variables", "phase environment variables package main",
                         "event 10 kind 6", "run 0", "event 11 kind 6 all",
+                        "event 10 kind 6", "event 11 kind 6 all",  // programs before uninstalling
+                        "event 10 kind 6", "event 11 kind 6 all",  // and after
                         "phase uninstall registration"}));
   // The log's folder and file come first in the list; the log never lists itself.
   ASSERT_GE(list().Count(), 2);
@@ -141,6 +143,19 @@ TEST_F(InstallRun, VetoOfAKindSkipsItWithoutItsClosingEvent) {
   EXPECT_EQ(*(at + 1), "event 10 kind 2");
   EXPECT_TRUE(services.CallsStartingWith("phase registry").empty());
   EXPECT_EQ(std::count(flow.begin(), flow.end(), "event 11 kind 1 all"), 0);
+}
+
+TEST_F(InstallRun, VetoOfProgramsSkipsThemAndTheirUninstallRecords) {
+  SetUninstall();
+  TsxRunApp before;
+  before.CmdLine = "pre.exe";
+  services.uninstallApps[static_cast<int>(TsxWhenStart::before_uninstall)] = {&before};
+  services.eventReplies[{EV_BEFOREPROCESSITEMS, ikPrograms}] = 1;
+  ASSERT_TRUE(RunInstallation());
+  EXPECT_TRUE(services.CallsStartingWith("run").empty());
+  EXPECT_TRUE(services.CallsStartingWith("event 11 kind 6").empty());
+  EXPECT_EQ(ReadFile("C:\\App\\install.log").find("PreRunApp"), std::string::npos);
+  EXPECT_EQ(services.CallsStartingWith("phase uninstall registration").size(), 1u);
 }
 
 TEST_F(InstallRun, WrongPasswordChangesNothing) {
