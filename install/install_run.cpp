@@ -126,7 +126,7 @@ class TInstallRun {
 
   bool CheckPassword();
   bool RefuseMissingPhases(bool uninstall, bool oldReferences);
-  void ProtectLogFile(const std::string& logPath);
+  void ProtectLogFile(const std::string& logPath, bool uninstall);
   void CopyRegsvr32();
   bool WaitForSetupProgram();
 };
@@ -166,9 +166,13 @@ bool TInstallRun::RefuseMissingPhases(bool uninstall, bool oldReferences) {
 
 // The log is protected like any installed file: its folders are recorded, and an older log is
 // backed up (never listed in itself), so that a rollback restores or removes it.
-void TInstallRun::ProtectLogFile(const std::string& logPath) {
-  actions_.ForceFolders(FolderOf(logPath), true);
-  if (!actions_.AddFileAction(logPath, TsxFlags{TsxFlag::dont_log}, false)) {
+void TInstallRun::ProtectLogFile(const std::string& logPath, bool uninstall) {
+  const std::string folder(FolderOf(logPath));
+  actions_.ForceFolders(folder, true);
+  // A log whose folder could not be made now would have it made, unrecorded before the log, by a
+  // later phase, and the rollback could not remove it: the run fails here instead.
+  const bool folderMissing = uninstall && folder.size() > 3 && !FolderExistsAt(folder);
+  if (folderMissing || !actions_.AddFileAction(logPath, TsxFlags{TsxFlag::dont_log}, false)) {
     services_.ShowErrorBox(FormatText(services_.LanguageString(kStringCannotWrite), logPath));
     result_ = false;
   }
@@ -218,7 +222,7 @@ bool TInstallRun::Run() {
 
   // 3. The log's own file and folders (not when resuming: they are in the loaded list).
   if (!Resuming()) {
-    ProtectLogFile(logPath);
+    ProtectLogFile(logPath, uninstall);
     if (!result_) return false;
   }
   // 4. Logging, and the texts the uninstaller shows.

@@ -134,6 +134,31 @@ TEST_F(InstallRun, RefusedAtTheClosingDialogsTheRollbackLeavesTheMachineAsItWas)
   EXPECT_EQ(SnapshotDifference(before, Snapshot()), "");
 }
 
+TEST_F(InstallRun, AnyOneFailedChangeOfARunIsRolledBack) {
+  SetUninstall();
+  ASSERT_TRUE(WriteFile("C:\\App.keep", "x"));
+  RegWriteString("HKLM\\Software\\Demo", "Path", "before");  // replaced, then restored
+  const MachineSnapshot before = Snapshot();
+  faults.mutations = 0;
+  ASSERT_TRUE(RunInstallation());
+  const int total = faults.mutations;
+  faults.counting = false;
+  list().RollbackAll();
+  ASSERT_EQ(SnapshotDifference(before, Snapshot()), "");
+  ASSERT_GT(total, 10);
+  for (int n = 1; n <= total; ++n) {
+    ResetLog();
+    faults.counting = true;
+    faults.mutations = 0;
+    faults.failAt = n;
+    RunInstallation();  // most failures end the run; the main flow then rolls back
+    faults.counting = false;
+    IniCloseAll();
+    list().RollbackAll();
+    ASSERT_EQ(SnapshotDifference(before, Snapshot()), "") << "failing call " << n;
+  }
+}
+
 TEST_F(InstallRun, VetoOfAKindSkipsItWithoutItsClosingEvent) {
   services.eventReplies[{EV_BEFOREPROCESSITEMS, ikRegistry}] = 1;
   ASSERT_TRUE(RunInstallation());
