@@ -8,6 +8,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "tests/engine/setup_run.h"
 
 namespace sx::test {
@@ -105,6 +107,134 @@ TEST_F(MainFlow, EventsInOrderFromLoadingToUnloading) {
   EXPECT_EQ(run.log.find("EV_GETPACKAGE"), std::string::npos);
   EXPECT_EQ(ReadHostFile(Machine().folder() + "/programs.log"), "before dialogs|" + Machine().HostPath("drive_c/setup") + "\n");
   EXPECT_EQ(TempEntries(), before);
+}
+
+// Every way a plug-in ends the run after EV_START: EV_FINISH 0 reaches every plug-in that saw
+// EV_START, the run fails and leaves no temporary folder.
+TEST_F(MainFlow, PluginRefusalsAfterStartEndWithFinishZero) {
+  struct Case {
+    std::string rule;
+    std::string lastEvent;  // the last wizard event before EV_FINISH
+  };
+  const Case cases[] = {
+      {"on EV_CHECKLAUNCHCONDITIONS reply 1", "wizard EV_CHECKLAUNCHCONDITIONS"},
+      {"on EV_SHOWDIALOGS after=0 reply 1", "wizard EV_SHOWDIALOGS after=0"},
+      {"on EV_BEFOREINSTALL reply 1", "wizard EV_BEFOREINSTALL"},
+      {"on EV_SHOWDIALOGS after=1 reply 1", "wizard EV_SHOWDIALOGS after=1"},
+      {"on EV_START send CM_ABORTINSTALL", "wizard send"},  // EV_ABORTINSTALL came inside it
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rule);
+    Recorders(c.rule);
+    Build();
+    const auto before = TempEntries();
+    const SetupRun run = Run();
+    EXPECT_EQ(run.exitCode, 255);
+    std::vector<std::string> events = Brief(run);
+    auto finish = std::find(events.begin(), events.end(), "wizard EV_FINISH success=0");
+    if (c.rule.find("CHECKLAUNCH") != std::string::npos) {
+      // Refused before EV_START: no EV_START, no EV_FINISH.
+      EXPECT_EQ(finish, events.end()) << run.log;
+      EXPECT_EQ(std::count(events.begin(), events.end(), "wizard EV_START"), 0);
+    } else {
+      ASSERT_NE(finish, events.end()) << run.log;
+      EXPECT_EQ(*(finish - 1), c.lastEvent) << run.log;
+    }
+    if (c.rule.find("ABORT") != std::string::npos) {
+      EXPECT_EQ(std::count(events.begin(), events.end(), "wizard EV_ABORTINSTALL"), 1) << run.log;
+      EXPECT_EQ(std::count(events.begin(), events.end(), "wizard EV_SHOWDIALOGS after=0"), 0);
+    }
+    EXPECT_EQ(events.back(), "wizard EV_UNLOAD");
+    EXPECT_EQ(std::count(events.begin(), events.end(), "wizard EV_FINISH success=1"), 0);
+    EXPECT_EQ(TempEntries(), before);
+  }
+}
+
+TEST_F(MainFlow, SecondSetupOfTheProductIsRefusedWhileTheFirstRuns) {
+  Recorders("");
+  Build();
+  // The test holds the product's guard, as a running setup would.
+  auto guard = Machine().host().CreateNamedMutex("FlowTest setup");
+  ASSERT_NE(guard, nullptr);
+  ASSERT_FALSE(guard->AlreadyExisted());
+  SetupRun run = Run();
+  EXPECT_EQ(run.exitCode, 255);
+  EXPECT_TRUE(run.TraceHas("messagebox title=\"Flow\" text=\"Flow setup is running already.\" style=0x00012030"))
+      << run.trace;
+  EXPECT_EQ(run.log.find("EV_START"), std::string::npos);
+  guard.reset();
+  run = Run();
+  EXPECT_EQ(run.exitCode, 0) << run.trace;
+}
+
+class MainFlowOn98 : public MainFlow {
+ protected:
+  MainFlowOn98() : MainFlow("[System]\nPlatform=9x\nVersion=4.10.2222\n[Locale]\nUser=DEU\nInstalled=ENU,DEU\n") {}
+};
+
+TEST_F(MainFlowOn98, LaunchRefusalsInTheChosenLanguage) {
+  struct Case {
+    std::string variables;
+    std::string text;
+  };
+  const Case cases[] = {
+      {R"(<var name="SupportedOS" value="nt,2K xp"/>)", "Diese Windows-Version wird nicht unterstuetzt."},
+      {R"(<var name="SupportedOS" value="NT4,ME"/>)", "Diese Windows-Version wird nicht unterstuetzt."},
+      {R"(<var name="MinOSVersion" value="4.10.2223"/>)", "Setup braucht Windows 4.10.2223 oder neuer."},
+      {R"(<var name="MinOSVersion" value="5"/>)", "Setup braucht Windows 5 oder neuer."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.variables);
+    std::string project = kProject;
+    project.replace(project.find("<variables>") + 11, 0, c.variables);
+    Project().Project(project);
+    Recorders("");
+    Build();
+    const SetupRun run = Run();
+    EXPECT_EQ(run.exitCode, 255);
+    EXPECT_TRUE(run.TraceHas("text=\"" + c.text + "\"")) << run.trace;
+    EXPECT_EQ(run.log.find("EV_START"), std::string::npos);
+    EXPECT_EQ(run.log.find("EV_CHECKLAUNCHCONDITIONS"), std::string::npos);
+  }
+  // What the system is passes: 98 among the list, the major version alone, a missing build.
+  for (const char* variables : {R"(<var name="SupportedOS" value="NT, 98"/>)",
+                                R"(<var name="MinOSVersion" value="4"/>)",
+                                R"(<var name="MinOSVersion" value="4.10.x"/>)"}) {
+    SCOPED_TRACE(variables);
+    std::string project = kProject;
+    project.replace(project.find("<variables>") + 11, 0, variables);
+    Project().Project(project);
+    Build();
+    EXPECT_EQ(Run().exitCode, 0);
+  }
+}
+
+class MainFlowWithoutRights : public MainFlow {
+ protected:
+  MainFlowWithoutRights() : MainFlow("[System]\nAdmin=0\n") {}
+};
+
+TEST_F(MainFlowWithoutRights, AdministratorRightsAndLaunchConditions) {
+  std::string project = kProject;
+  project.replace(project.find("<variables>") + 11, 0, R"(<var name="AdminRights" value="1"/>)");
+  Project().Project(project);
+  Recorders("");
+  Build();
+  SetupRun run = Run();
+  EXPECT_EQ(run.exitCode, 255);
+  EXPECT_TRUE(run.TraceHas("text=\"Setup needs administrator rights.\"")) << run.trace;
+
+  project = kProject;
+  project.replace(project.find("</sx2project>"), 0,
+                  R"(<launchconditions><launchcondition condition="1"/>
+                     <launchcondition condition="0" msg="%AppName% needs more."/>
+                     <launchcondition condition="0" msg="never shown"/></launchconditions>)");
+  Project().Project(project);
+  Build();
+  run = Run();
+  EXPECT_EQ(run.exitCode, 255);
+  EXPECT_TRUE(run.TraceHas("text=\"Flow needs more.\"")) << run.trace;
+  EXPECT_FALSE(run.TraceHas("never shown"));
 }
 
 }  // namespace
