@@ -22,6 +22,7 @@ constexpr char kProject[] = R"(<sx2project>
     <var name="AppID" value="FlowTest"/>
     <var name="AppName" value="Flow"/>
     <var name="Languages" value="ENU,DEU"/>
+    <var name="InstallPath" value="C:\Flow"/>
   </variables>
   <packages>
     <package id="main" main="1" filename="setup"><plugins><plugin id="wizard"/></plugins></package>
@@ -38,7 +39,10 @@ constexpr char kProject[] = R"(<sx2project>
   <features>
     <feature id="all"><components><component id="core"/><component id="more"/><component id="gone"/></components></feature>
   </features>
-  <installtypes><installtype id="full" default="1"><features><feature id="all"/></features></installtype></installtypes>
+  <installtypes>
+    <installtype id="full" default="1"><features><feature id="all"/></features></installtype>
+    <installtype id="none"/>
+  </installtypes>
 </sx2project>)";
 
 // The second word of each line (the event), prefixed by the plug-in, with the few fields that
@@ -235,6 +239,127 @@ TEST_F(MainFlowWithoutRights, AdministratorRightsAndLaunchConditions) {
   EXPECT_EQ(run.exitCode, 255);
   EXPECT_TRUE(run.TraceHas("text=\"Flow needs more.\"")) << run.trace;
   EXPECT_FALSE(run.TraceHas("never shown"));
+}
+
+TEST_F(MainFlow, PackagesSuppliedByAPluginOrMissingOrDamaged) {
+  // A plug-in names the folder where the package is.
+  Recorders("on EV_GETPACKAGE set-folder C:\\disk2\nmute EV_GETPACKAGE\non EV_GETPACKAGE reply 1");
+  Build();
+  const std::string extra = Machine().HostPath("drive_c/setup/extra.sxp");
+  const std::string moved = Machine().HostPath("drive_c/disk2/extra.sxp");
+  std::filesystem::create_directories(Machine().HostPath("drive_c/disk2"));
+  std::filesystem::rename(extra, moved);
+  SetupRun run = Run();
+  EXPECT_EQ(run.exitCode, 0) << run.trace;
+  EXPECT_NE(run.log.find("second EV_LOAD"), std::string::npos) << run.log;
+
+  // Nobody answers: the run is aborted and the box names the file.
+  Recorders("");
+  Build();
+  std::filesystem::remove(extra);
+  run = Run();
+  EXPECT_EQ(run.exitCode, 255);
+  const std::vector<std::string> events = Brief(run);
+  auto get = std::find(events.begin(), events.end(), "wizard EV_GETPACKAGE");
+  ASSERT_NE(get, events.end()) << run.log;
+  EXPECT_EQ(*(get + 1), "wizard EV_ABORTINSTALL");
+  EXPECT_TRUE(run.TraceHas("messagebox title=\"File not found\" text=\"File \\\"extra.sxp\\\" was not found on your "
+                           "computer. Setup is unable to proceed.\\rIf this problem persists contact the software vendor.\""))
+      << run.trace;
+  EXPECT_NE(std::find(events.begin(), events.end(), "wizard EV_FINISH success=0"), events.end());
+
+  // A damaged package: cut short.
+  std::filesystem::copy_file(moved, extra);
+  std::filesystem::resize_file(extra, std::filesystem::file_size(extra) - 100);
+  run = Run();
+  EXPECT_EQ(run.exitCode, 255);
+  EXPECT_TRUE(run.TraceHas("messagebox title=\"Invalid package\" text=\"Invalid package size!\\r\\rPackage "
+                           "\\\"C:\\\\setup\\\\extra.sxp\\\" has been corrupted, installation impossible.\""))
+      << run.trace;
+  // A damaged main package: the same box, before any plug-in.
+  std::string setup = ReadHostFile(Machine().HostPath("drive_c/setup/setup.exe"));
+  setup += "appended";
+  setup[setup.size() - 30] ^= 1;  // the trailer's size field no longer fits
+  WriteHostFile(Machine().HostPath("drive_c/setup/setup.exe"), setup);
+  ::chmod(Machine().HostPath("drive_c/setup/setup.exe").c_str(), 0755);
+  run = Run();
+  EXPECT_EQ(run.exitCode, 255);
+  EXPECT_TRUE(run.TraceHas("title=\"Invalid package\"")) << run.trace;
+  EXPECT_EQ(run.log, "");
+}
+
+TEST_F(MainFlow, BuiltInVariablesAsPluginsReadThem) {
+  Recorders("on EV_START get CM_GETVARIABLE ParamStr\non EV_START get CM_GETVARIABLE SilentMode\n"
+            "on EV_START get CM_GETVARIABLE InstallPath\non EV_START get CM_GETVARIABLE SXFLOWTEST\n"
+            "on EV_START get CM_GETVARIABLE SourcePath\non EV_START get CM_GETVARIABLE LangID\n");
+  Build();
+  SetupRun run = Run({"/s", "C:\\Program Files\\x", "plain"}, "setup.exe",
+                     "InstallPath=C:\\FromEnv SXFLOWTEST=env");
+  EXPECT_EQ(run.exitCode, 0) << run.trace;
+  EXPECT_NE(run.log.find("get CM_GETVARIABLE \"ParamStr\" -> size=30 rc=0 \"/s \"\"C:\\Program Files\\x\"\" plain\""),
+            std::string::npos) << run.log;
+  EXPECT_NE(run.log.find("get CM_GETVARIABLE \"SilentMode\" -> size=2 rc=0 \"1\""), std::string::npos) << run.log;
+  EXPECT_NE(run.log.find("get CM_GETVARIABLE \"InstallPath\" -> size=8 rc=0 \"C:\\Flow\""), std::string::npos) << run.log;
+  EXPECT_NE(run.log.find("get CM_GETVARIABLE \"SXFLOWTEST\" -> size=4 rc=0 \"env\""), std::string::npos) << run.log;
+  EXPECT_NE(run.log.find("get CM_GETVARIABLE \"SourcePath\" -> size=9 rc=0 \"C:\\setup\""), std::string::npos) << run.log;
+  EXPECT_NE(run.log.find("get CM_GETVARIABLE \"LangID\" -> size=4 rc=0 \"ENU\""), std::string::npos) << run.log;
+  // Silently: no preparing window, no splash.
+  EXPECT_FALSE(run.TraceHas("window create \"Tarrow")) << run.trace;
+  EXPECT_FALSE(run.TraceHas("SXSplashWindow"));
+
+  // A project's own SilentMode stands against the switch.
+  std::string project = kProject;
+  project.replace(project.find("<variables>") + 11, 0, R"(<var name="SilentMode" value="2"/>)");
+  Project().Project(project);
+  Build();
+  run = Run({"/s"});
+  EXPECT_NE(run.log.find("get CM_GETVARIABLE \"SilentMode\" -> size=2 rc=0 \"2\""), std::string::npos) << run.log;
+}
+
+TEST_F(MainFlow, SilentSettingsChooseInstallTypeFeaturesAndVariables) {
+  Recorders("on EV_START get CM_GETVARIABLE InstallPath\n");
+  Build();
+  WriteHostFile(Machine().HostPath("drive_c/setup/setup.sss"),
+                R"(<silentsettings activeinstalltype="none"><variables>
+                   <var name="InstallPath" value="C:\Silent"/></variables></silentsettings>)");
+  SetupRun run = Run();
+  EXPECT_EQ(run.exitCode, 0) << run.trace;
+  EXPECT_NE(run.log.find("\"C:\\Silent\""), std::string::npos) << run.log;
+  EXPECT_NE(run.log.find("wizard EV_INSTALLTYPECHANGED id=\"none\""), std::string::npos) << run.log;
+  // Nothing selected: the further package is not needed, its plug-in never loads.
+  EXPECT_EQ(run.log.find("second EV_LOAD"), std::string::npos) << run.log;
+
+  WriteHostFile(Machine().HostPath("drive_c/setup/setup.sss"),
+                R"(<silentsettings activeinstalltype="none"><features><feature id="all"/></features></silentsettings>)");
+  run = Run();
+  EXPECT_EQ(run.exitCode, 0) << run.trace;
+  EXPECT_NE(run.log.find("second EV_LOAD"), std::string::npos) << run.log;
+}
+
+TEST_F(MainFlow, RepairTakesTheSettingsNamedInTheUninstallKey) {
+  Recorders("on EV_START get CM_GETVARIABLE SilentMode\non EV_START get CM_GETVARIABLE InstallPath\n");
+  Build();
+  // The wrong product, and a product without settings, cannot be repaired.
+  SetupRun run = Run({"/repair", "OtherApp"});
+  EXPECT_EQ(run.exitCode, 255);
+  EXPECT_TRUE(run.TraceHas("text=\"Cannot repair application!\"")) << run.trace;
+  run = Run({"/repair", "FlowTest"});
+  EXPECT_EQ(run.exitCode, 255);
+  EXPECT_TRUE(run.TraceHas("text=\"Cannot repair application!\"")) << run.trace;
+
+  // The settings named under HKCU (HKLM has none): their install type stands as it is.
+  WriteHostFile(Machine().HostPath("drive_c/repair.sss"),
+                R"(<silentsettings activeinstalltype="none"><variables>
+                   <var name="InstallPath" value="C:\Repaired"/></variables></silentsettings>)");
+  const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\FlowTest";
+  ASSERT_TRUE(Machine().host().RegCreateKey(host::RegRoot::kCurrentUser, key));
+  ASSERT_TRUE(Machine().host().RegSetValue(host::RegRoot::kCurrentUser, key, "SilentSettings",
+                                           {host::kRegSz, std::string("C:\\repair.sss\0", 14)}));
+  run = Run({"/repair", "FlowTest"});
+  EXPECT_EQ(run.exitCode, 0) << run.trace;
+  EXPECT_NE(run.log.find("\"SilentMode\" -> size=2 rc=0 \"2\""), std::string::npos) << run.log;
+  EXPECT_NE(run.log.find("\"C:\\Repaired\""), std::string::npos) << run.log;
+  EXPECT_EQ(run.log.find("EV_INSTALLTYPECHANGED"), std::string::npos) << run.log;
 }
 
 }  // namespace
