@@ -221,6 +221,7 @@ bool TMainFlow::LoadMainPackage() {
   if (text.empty()) throw EEngineError("Project database \"" + path + "\" is missing or empty.");
   TXMLTag tag;
   tag.Parse(text);
+  if (tag.Name() != "sx2project") throw EEngineError("Project database \"" + path + "\" is damaged.");
   database_.MergeFrom(tag);
   ApplySilentVariables(database_, engine_.SilentSettings());
   SetBuiltinVariables(database_, state_);

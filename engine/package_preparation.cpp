@@ -196,6 +196,7 @@ bool LoadPackageDatabase(TsxPackage& package) {
   if (text.empty()) throw EEngineError("Package database \"" + path + "\" is missing or empty.");
   TXMLTag tag;
   tag.Parse(text);
+  if (tag.Name() != "package") throw EEngineError("Package database \"" + path + "\" is damaged.");
   package.MergeFrom(tag);
   TsxVariable* presetup = package.Variables->ScanByName("Presetup");
   if (!presetup) {
