@@ -74,6 +74,16 @@ TEST_F(SampleSetup, PackageFlagsHideTheWindowOrTheSplash) {
   EXPECT_EQ(run.TraceLines("window").size(), 2u) << run.trace;
 }
 
+TEST_F(SampleSetup, SplashTimeAndOpacityFromTheBuilder) {
+  BuildSample({"--splash-opacity", "50", "--splash-time", "1"});
+  const SetupRun run = Run({}, "hello-setup.exe");
+  EXPECT_EQ(run.exitCode, 0) << run.trace;
+  EXPECT_TRUE(run.TraceHas("\nwindow alpha \"SXSplashWindow\" 128\n")) << run.trace;
+  EXPECT_NE(RunSxbuild({std::string(SX_EXAMPLES_DIR) + "/hello", "-o", Machine().HostPath("x"), "--splash-opacity", "0"})
+                .status,
+            0);
+}
+
 // Preparation in this process on a built package.
 class Preparation : public SetupTest {
  protected:

@@ -1,4 +1,4 @@
-// End-to-end runs of the engine: a project folder built with sxbuild into the folder C:\setup\
+// End-to-end runs of the engine: a project folder built with sxbuild into the folder "C:\setup"
 // of a throw-away machine, started as the setup program it is, with the recorder test plug-in
 // (tests/plugins/README.md) logging every event it receives.
 #pragma once
