@@ -154,6 +154,22 @@ TEST_F(MainFlow, PluginRefusalsAfterStartEndWithFinishZero) {
   }
 }
 
+TEST_F(MainFlow, WithoutInstallTypesEveryFeatureWhoseConditionHoldsIsSelected) {
+  std::string project = kProject;
+  project.erase(project.find("<installtypes>"), project.find("</installtypes>") + 15 - project.find("<installtypes>"));
+  project.replace(project.find("<feature id=\"all\">"), 0,
+                  R"(<feature id="off" condition="0"><components><component id="core"/></components></feature>)");
+  Project().Project(project);
+  Recorders("");
+  Build();
+  const SetupRun run = Run();
+  EXPECT_EQ(run.exitCode, 0) << run.trace;
+  EXPECT_NE(run.log.find("wizard EV_FEATURESTATECHANGED id=\"all\" state=1"), std::string::npos) << run.log;
+  EXPECT_EQ(run.log.find("id=\"off\""), std::string::npos) << run.log;
+  EXPECT_EQ(run.log.find("EV_INSTALLTYPECHANGED"), std::string::npos) << run.log;
+  EXPECT_NE(run.log.find("second EV_LOAD"), std::string::npos) << run.log;
+}
+
 TEST_F(MainFlow, SecondSetupOfTheProductIsRefusedWhileTheFirstRuns) {
   Recorders("");
   Build();
