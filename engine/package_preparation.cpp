@@ -197,7 +197,12 @@ bool LoadPackageDatabase(TsxPackage& package) {
   TXMLTag tag;
   tag.Parse(text);
   if (tag.Name() != "package") throw EEngineError("Package database \"" + path + "\" is damaged.");
+  // Where the package was found and what its preparation did belong to this run, not to the
+  // database the builder wrote.
+  const std::string fileName = package.FileName, fullFileName = package.FullFileName;
   package.MergeFrom(tag);
+  package.FileName = fileName;
+  package.FullFileName = fullFileName;
   TsxVariable* presetup = package.Variables->ScanByName("Presetup");
   if (!presetup) {
     presetup = &package.Variables->AddNew();
