@@ -8,6 +8,7 @@
 #include "engine/installation_steps.h"
 #include "engine/main_flow.h"
 #include "engine/program.h"
+#include "packages/pdb_file.h"
 #include "platform/file_utils.h"
 #include "tests/engine/engine_test_support.h"
 #include "tests/engine/setup_run.h"
@@ -174,6 +175,56 @@ TEST_F(MainFlowTail, RebootOnFinishIsAskedAndAnAbortThereFails) {
             -1);
   EXPECT_EQ(calls_, (std::vector<std::string>{"run", "rollback"}));
   EXPECT_FALSE(EngineState().RebootAtExit);  // a failed run asks for no reboot
+}
+
+// A host that hands out another project database than the one the setup carries: the builder
+// refuses such projects, but a damaged or hand-made setup may hold them.
+class OtherProjectHost : public EngineTestHost {
+ public:
+  using EngineTestHost::EngineTestHost;
+  std::unique_ptr<host::File> OpenFile(std::string_view path, host::OpenOptions options) override {
+    const bool mainPdb = options.mode == host::OpenMode::kRead && path.size() > 9 &&
+                         path.substr(path.size() - 9) == "\\main.pdb";
+    return Inner().OpenFile(mainPdb ? "C:\\other\\main.pdb" : path, options);
+  }
+};
+
+TEST_F(MainFlowTail, ComponentsOrPackagesMissingFromTheProjectEndTheRun) {
+  Project().Project(std::string(kProject).replace(std::string(kProject).find("%EXTRA%"), 7, ""));
+  Project().Write("packages/main/lng/ENU.lng", kEnglishStrings);
+  AddRecorder("wizard", "");
+  Build();
+  struct Case {
+    std::string project;
+    std::string box;
+  };
+  const Case cases[] = {
+      {R"(<sx2project><components><component id="core"/></components><features><feature id="f">
+          <components><component id="core"/><component id="ghost"/></components></feature></features></sx2project>)",
+       "Component ID=\"ghost\" not found."},
+      {R"(<sx2project><components><component id="core" package="nowhere"/></components></sx2project>)",
+       "Can't find package \"nowhere\" in main database."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.box);
+    WriteHostFile(Machine().HostPath("drive_c/other/main.pdb"), EncodePdb(c.project));
+    OtherProjectHost other(Machine().host());
+    host::SetCurrentHost(&other);
+    EngineState() = TEngineState{};
+    int code;
+    {
+      TEngineContext engine;
+      engine.SetInstallation(std::make_unique<InstallationDouble>());
+      code = RunProgram({"/exename:C:\\setup\\setup.exe"}, RunMainFlow);
+    }
+    host::SetCurrentHost(&Machine().host());
+    EXPECT_EQ(code, -1);
+    ASSERT_FALSE(other.boxes.empty());
+    EXPECT_EQ(other.boxes.back().title, "Error");
+    EXPECT_EQ(other.boxes.back().text, c.box);
+    EXPECT_TRUE(Logged("wizard EV_FINISH success=0"));
+    std::filesystem::remove(LogPath());
+  }
 }
 
 }  // namespace
