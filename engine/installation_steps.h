@@ -27,12 +27,16 @@ using TRunAppItemsFunction =
 using TComponentIterator =
     std::function<bool(const TRunAppItemsFunction& routine, TsxWhenStart moment)>;
 
-// What the engine hands the installation run: the run-application routine and the two
-// iterators over components (all components, the main package's components).
+// A text of the current language file by section and key, expanded ("" when missing).
+using TLanguageTextFunction = std::function<std::string(std::string_view section, std::string_view key)>;
+
+// What the engine hands the installation run: the run-application routine, the two iterators
+// over components (all components, the main package's components) and the language texts.
 struct TInstallationHooks {
   TRunAppItemsFunction RunAppItems;
   TComponentIterator ForAllComponents;
   TComponentIterator ForMainComponents;
+  TLanguageTextFunction LanguageText;
 };
 
 class TInstallationSteps {

@@ -386,7 +386,11 @@ bool TMainFlow::Install() {
       (!state_.ResumeMode && (SendEvent(EV_BEFOREINSTALL, 0, 0, false) != 0 || state_.Aborted)))
     return false;
   TInstallationSteps& installation = engine_.Installation();
-  installation.SetHooks(RunAppHooks());
+  TInstallationHooks hooks = RunAppHooks();
+  hooks.LanguageText = [this](std::string_view section, std::string_view key) {
+    return engine_.Languages().Text(section, key);
+  };
+  installation.SetHooks(std::move(hooks));
   bool result = installation.RunInstallation();
   if (!state_.ResumePending && result) {
     SendEvent(EV_AFTERINSTALL, 0, 0, true);

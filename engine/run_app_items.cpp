@@ -174,7 +174,7 @@ bool ForMainComponents(const TRunAppItemsFunction& routine, TsxWhenStart moment)
 }
 
 TInstallationHooks RunAppHooks() {
-  return {RunAppItems, ForAllComponents, ForMainComponents};
+  return {RunAppItems, ForAllComponents, ForMainComponents, {}};
 }
 
 }  // namespace sx

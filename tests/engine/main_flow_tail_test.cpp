@@ -24,7 +24,9 @@ constexpr char kProject[] = R"(<sx2project>
     %EXTRA%
   </variables>
   <packages><package id="main" main="1" filename="setup"><plugins><plugin id="wizard"/></plugins></package></packages>
-  <components><component id="core"/></components>
+  <components><component id="core"><runapps>
+    <runapp cmdline="C:\tools\ok.exe" arg="after" flags="check_exitcode" whenstart="after_install"/>
+  </runapps></component></components>
 </sx2project>)";
 
 class InstallationDouble : public TInstallationSteps {
@@ -38,6 +40,9 @@ class InstallationDouble : public TInstallationSteps {
 
   bool RunInstallation() override {
     calls.push_back("run");
+    // The hooks reach the engine: its language texts and its run-application items.
+    if (Hooks().LanguageText("Strings", "18") != "Undoing the changes...") calls.push_back("no language text");
+    if (!Hooks().ForAllComponents(Hooks().RunAppItems, TsxWhenStart::after_install)) calls.push_back("items failed");
     if (raise) throw EEngineError("The disk broke.");
     if (pendingResume) EngineState().ResumePending = true;
     return result;
@@ -83,6 +88,7 @@ class MainFlowTail : public SetupTest {
     Project().Write("packages/main/lng/ENU.lng", kEnglishStrings);
     AddRecorder("wizard", script);
     Build();
+    WriteHostFile(Machine().HostPath("drive_c/tools/ok.exe"), "#!/bin/sh\nexit 0\n");
     std::filesystem::remove(LogPath());
     host::SetCurrentHost(&host_);
     EngineState() = TEngineState{};
@@ -114,6 +120,9 @@ TEST_F(MainFlowTail, FailureWithActionsRollsBackUnderTheStatusText) {
   EXPECT_EQ(*(shown + 1), "wizard CM_HIDESTATUSTEXT p1=0 p2=0");
   EXPECT_EQ(*(shown + 2), "wizard EV_FINISH success=0");
   EXPECT_FALSE(Logged("wizard EV_AFTERINSTALL"));
+  // The installation ran the after-install program through the engine's hooks.
+  EXPECT_TRUE(Logged("wizard EV_AFTERPROCESSITEM stage=6 cmdline=\"C:\\tools\\ok.exe\" args=\"after\" "
+                     "workdir=\"\" show=0 msg=\"\" when=1"));
 
   // Without recorded changes there is nothing to undo.
   EXPECT_EQ(RunWith([](InstallationDouble& d) { d.result = false; }), -1);
