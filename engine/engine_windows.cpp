@@ -1,7 +1,5 @@
 #include "engine/engine_windows.h"
 
-#include <cstring>
-
 #include "engine/engine_common.h"
 #include "platform/file_utils.h"
 #include "util/message_queue.h"

@@ -3,7 +3,6 @@
 // place, and a host that refuses windows.
 #include <gtest/gtest.h>
 
-#include <cstring>
 
 #include "engine/engine_windows.h"
 #include "tests/engine/engine_test_support.h"
