@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace sx {
 
@@ -15,6 +16,8 @@ struct TEngineState {
   bool SilentSwitch = false;   // "/s": SilentMode defaults to 1
   bool RebootAtExit = false;   // the final value of the project's "Reboot" variable
   bool Aborted = false;
+  bool DisableRollbackFlag = false;  // the project's "DisableRollback": failures keep changes
+  std::vector<std::string> Params;   // the command-line parameters, without the program name
   // Sub-folders of TempDir for fonts and assemblies waiting to be installed, and for backups.
   std::string TempFontsPath, TempGACPath, TempBackupPath;
   int ExitCode = 0;

@@ -1,10 +1,12 @@
 // sxengine: the setup engine.
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/engine_context.h"
 #include "engine/program.h"
 #include "host/posix/posix_host.h"
 
@@ -38,7 +40,12 @@ int main(int argc, char** argv) {
   // The command line arrives in the terminal's UTF-8; the engine works in the machine's ANSI.
   std::vector<std::string> params;
   for (int i = 1; i < argc; ++i) params.push_back(host->Utf8ToAnsi(argv[i]));
-  int code = sx::RunProgram(params);
+  int code;
+  {
+    // The engine's objects live around the program block, as long as the machine is open.
+    sx::TEngineContext engine;
+    code = sx::RunProgram(params);
+  }
   sx::host::SetCurrentHost(nullptr);
   return code & 0xFF;
 }

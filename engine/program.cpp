@@ -70,6 +70,7 @@ int RunProgram(const std::vector<std::string>& params, MainFlowFunction mainFlow
   TEngineState& state = EngineState();
   auto& host = host::CurrentHost();
   state.ExeName = host.ModuleFileName();
+  state.Params = params;
   XMLSettings().PreserveAttributeWhitespace = true;
 
   bool success = false;

@@ -36,6 +36,18 @@ Host* SetCurrentHost(Host* host) {
 
 uint64_t CurrentHostGeneration() { return g_generation.load(); }
 
+namespace {
+thread_local intptr_t t_nextBoxOwner = 0;
+}  // namespace
+
+void SetNextBoxOwner(intptr_t owner) { t_nextBoxOwner = owner; }
+
+intptr_t TakeNextBoxOwner() {
+  const intptr_t owner = t_nextBoxOwner;
+  t_nextBoxOwner = 0;
+  return owner;
+}
+
 SystemTime FileTimeToSystemTime(FileTime time) {
   SystemTime st;
   int64_t days = static_cast<int64_t>(time.ticks / kTicksPerDay);

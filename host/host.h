@@ -189,6 +189,7 @@ struct LocaleInfo {
   uint32_t lcid = 0x409;                 // 1033
   std::string abbreviation = "ENU";      // LOCALE_SABBREVLANGNAME
   std::string languageName = "English";  // LOCALE_SENGLANGUAGE
+  std::string fullLanguageName = "English (United States)";  // LOCALE_SLANGUAGE
   uint32_t ansiCodePage = 1252;
   uint32_t oemCodePage = 437;
   uint32_t charset = 0;  // the GDI character set (ANSI_CHARSET 0, RUSSIAN_CHARSET 204, ...)
@@ -244,6 +245,45 @@ class Library {
   virtual ~Library() = default;
   // The exported symbol, or nullptr (kErrorProcNotFound).
   virtual void* Symbol(const std::string& name) = 0;
+};
+
+// A window of the engine. The simulated machine draws windows on the terminal (a progress bar on
+// standard error when it is one) and writes one trace line per change (kind "window"):
+//   create "TITLE" class=CLASS handle=N owner=N x=X y=Y w=W h=H | show "TITLE" |
+//   place "TITLE" x=X y=Y w=W h=H | caption "TITLE" text="TEXT" | alpha "TITLE" N |
+//   region "TITLE" rects=N | progress "TITLE" N | close "TITLE"
+// Destroying the object destroys the window.
+class Window {
+ public:
+  virtual ~Window() = default;
+  virtual intptr_t Handle() = 0;
+  // The title bar's text (the trace keeps naming the window by its first title).
+  virtual void SetCaption(std::string_view caption) = 0;
+  virtual void Place(int x, int y, int width, int height) = 0;
+  // Shows the window and draws it at once.
+  virtual void Show() = 0;
+  virtual bool Visible() = 0;
+  // Layered with a constant alpha (0-255).
+  virtual void SetAlpha(int alpha) = 0;
+  // The window's shape: `rectangles` rectangles of a region block.
+  virtual void SetRegion(int rectangles) = 0;
+  // The position of the window's progress bar (0-100).
+  virtual void SetProgress(int percent) = 0;
+};
+
+struct WindowSpec {
+  std::string className;  // a registered class ("SxenMainWindow") or a dialog ("DLG_PRESETUP")
+  std::string title;
+  intptr_t owner = 0;
+  int x = 0, y = 0, width = 0, height = 0;
+};
+
+// A named mutex of the machine, seen by every process that works on it. Released when destroyed.
+class NamedMutex {
+ public:
+  virtual ~NamedMutex() = default;
+  // True when the mutex existed before this handle was made (another holder has it).
+  virtual bool AlreadyExisted() = 0;
 };
 
 class Host {
@@ -327,8 +367,18 @@ class Host {
   // error and trace) and leaves performing it to `sxtool machine reboot`.
   virtual bool ExitWindows(uint32_t flags) = 0;
 
-  // ---- message boxes: the answer (an ID* code), never 0
+  // ---- message boxes: the answer (an ID* code), never 0. The owner is the one set with
+  // SetNextBoxOwner on the calling thread.
   virtual int MessageBox(std::string_view title, std::string_view text, uint32_t style) = 0;
+
+  // ---- windows: nullptr when the window cannot be created
+  virtual std::unique_ptr<Window> CreateWindow(const WindowSpec& spec) = 0;
+
+  // ---- named mutexes: nullptr when the mutex cannot be made at all
+  virtual std::unique_ptr<NamedMutex> CreateNamedMutex(std::string_view name) = 0;
+
+  // ---- system file protection: true for a file the system protects (sfc)
+  virtual bool IsProtectedFile(std::string_view path) = 0;
 
   // ---- process environment (ANSI)
   virtual std::optional<std::string> GetEnv(std::string_view name) = 0;
@@ -367,6 +417,11 @@ Host* SetCurrentHost(Host* host);
 // Changes whenever a host is installed, so that facts cached from the current host can tell when
 // they are stale.
 uint64_t CurrentHostGeneration();
+
+// The window that owns the next message box the calling thread shows (0 for none); the host
+// takes it (and resets it) when it shows the box.
+void SetNextBoxOwner(intptr_t owner);
+intptr_t TakeNextBoxOwner();
 
 // Time conversions that do not depend on the machine.
 SystemTime FileTimeToSystemTime(FileTime time);

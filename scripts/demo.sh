@@ -30,8 +30,8 @@ setup=$(ls "$machine/out"/*.exe | head -1)
 "$sxtool" package info "$setup"
 
 echo
-echo "== the setup program, started on the machine (the engine's program block runs its main"
-echo "   flow, which reports where it ran until the installation stages arrive)"
+echo "== the setup program, started on the machine (it prepares its packages with the splash and"
+echo "   the preparing window, selects what to install, and runs the installation)"
 cp "$setup" "$SX_MACHINE/drive_c/setup.exe"
 for sxp in "$machine/out"/*.sxp; do [ -e "$sxp" ] && cp "$sxp" "$SX_MACHINE/drive_c/"; done
 "$SX_MACHINE/drive_c/setup.exe" && echo "setup exit code: $?"

@@ -23,7 +23,8 @@ std::string MessageTitle() {
   return g_title;
 }
 
-int ShowMessageBox(WindowHandle, std::string_view title, std::string_view text, uint32_t style) {
+int ShowMessageBox(WindowHandle owner, std::string_view title, std::string_view text, uint32_t style) {
+  host::SetNextBoxOwner(owner);
   return host::CurrentHost().MessageBox(title, text, style + ExtraBoxFlags + kMbTaskModal);
 }
 

@@ -1,4 +1,5 @@
 #include "host/posix/locales.h"
+#include "host/posix/locale_names.h"
 
 #include <strings.h>
 
@@ -63,6 +64,7 @@ LocaleInfo ToInfo(const KnownLocale& k) {
   info.lcid = k.lcid;
   info.abbreviation = k.abbreviation;
   info.languageName = k.language;
+  info.fullLanguageName = FullLanguageName(k.lcid);
   info.ansiCodePage = k.ansi;
   info.oemCodePage = k.oem;
   info.charset = k.charset;

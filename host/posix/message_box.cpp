@@ -107,6 +107,7 @@ int PosixHost::MessageBox(std::string_view title, std::string_view text, uint32_
   std::snprintf(styleText, sizeof styleText, "0x%08X", style);
   std::string line = "title=" + Quote(AnsiToUtf8(title)) + " text=" + Quote(AnsiToUtf8(text)) +
                      " style=" + styleText + " answer=" + FindAnswer(answer)->name;
+  if (const intptr_t owner = TakeNextBoxOwner()) line += " owner=" + std::to_string(owner);
   std::fprintf(stderr, "messagebox %s\n", line.c_str());
   Trace("messagebox", Utf8ToAnsi(line));
   return answer;

@@ -114,8 +114,8 @@ TEST_F(PluginLoading, EveryRefusalFailsTheItemWithTheCannotLoadMessage) {
     EXPECT_THAT(LoadedIDs(), ElementsAre("wizard"));
     EXPECT_THAT(trace.Lines("messagebox"),
                 ElementsAre("title=\"Error\" text=\"Cannot load \\\"refused\\\" plug-in.\" "
-                            "style=0x00002010 answer=IDOK"));
-    // The box's owner was asked of the loaded plug-ins.
+                            "style=0x00002010 answer=IDOK owner=77"));
+    // The box is owned by the window the loaded plug-ins name.
     EXPECT_THAT(LogStarting("CM_GETACTIVEWINDOW", "wizard"), ElementsAre("CM_GETACTIVEWINDOW p1=0 p2=0"));
   }
 }

@@ -422,6 +422,16 @@ void Planner::CheckPassword() {
   plan_.key = Digest(*options_.password);
 }
 
+namespace {
+// The 8 bytes after a splash picture: its minimum display time and its opacity, little-endian.
+std::string SplashLook(uint32_t seconds, uint32_t opacity) {
+  std::string bytes;
+  for (uint32_t value : {seconds, opacity})
+    for (int i = 0; i < 4; ++i) bytes += static_cast<char>(value >> (8 * i));
+  return bytes;
+}
+}  // namespace
+
 PlannedFile Planner::Generated(std::string name, std::string content) const {
   PlannedFile file;
   file.name = std::move(name);
@@ -455,6 +465,13 @@ void Planner::PlanPackageFolder(const Package& package, PlannedPackage& out, std
     if (cut != std::string::npos && (SameTextFast(top, "data") || SameTextFast(top, "plugins")))
       throw BuildError(Quoted(local.path) + ": the folder " + Quoted(top) +
                        " of a package is the builder's (payload/ and plugins/ fill it)");
+    if (package.main && SameTextFast(file.name, "splash.bmp") &&
+        (options_.splashSeconds || options_.splashOpacity))
+    {
+      file = Generated(file.name, ReadLocalFile(local.path) + SplashLook(options_.splashSeconds.value_or(0),
+                                                                          options_.splashOpacity.value_or(100)));
+      file.attributes = kArchive;
+    }
     bool picture = false;
     for (size_t i = 0; i < std::size(kPictures) && cut == std::string::npos; ++i)
       if (SameTextFast(file.name, kPictures[i])) {

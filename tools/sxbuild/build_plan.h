@@ -29,6 +29,9 @@ struct BuildOptions {
   int level = 6;                  // zlib level of MSZIP blocks
   uint64_t maxCabinetSize = 0;    // 0: every package in one cabinet
   uint32_t extraFlags = 0;        // package flags set on every package
+  // The main package's splash: minimum display time (seconds) and opacity (percent), appended
+  // to splash.bmp as 8 bytes when given.
+  std::optional<uint32_t> splashSeconds, splashOpacity;
   std::optional<std::string> password;
   uint32_t codePage = 1252;       // the ANSI code page of names and of a UTF-8 project file
   int64_t buildTime = 0;          // date of the generated files (seconds since 1970)

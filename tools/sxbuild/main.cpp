@@ -36,6 +36,8 @@ constexpr char kHelp[] =
     "  --scramble               scramble every package (package flag 1)\n"
     "  --no-window              no preparing window for any package (flag 2)\n"
     "  --quiet                  prepare every package quietly: no window, no splash (flag 4)\n"
+    "  --splash-time SECONDS    the splash stays at least this long (appended to splash.bmp)\n"
+    "  --splash-opacity PERCENT the splash's opacity, 1 to 100 (appended to splash.bmp)\n"
     "  --password TEXT          the installation password: sets PswCheckHash and enciphers\n"
     "                           the package data\n"
     "  --password-file FILE     the same, from the first line of FILE\n"
@@ -136,6 +138,14 @@ int main(int argc, char** argv) {
       options.extraFlags |= sx::kPackageNoWindow;
     } else if (arg == "--quiet") {
       options.extraFlags |= sx::kPackageQuiet;
+    } else if (arg == "--splash-time" || arg == "--splash-opacity") {
+      const bool time = arg == "--splash-time";
+      if (!value(text) || text.empty() || text.size() > 5 ||
+          text.find_first_not_of("0123456789") != std::string::npos)
+        return Usage(arg + (time ? " needs a number of seconds" : " needs a percentage from 1 to 100"));
+      const uint32_t number = static_cast<uint32_t>(std::stoul(text));
+      if (!time && (number < 1 || number > 100)) return Usage(arg + " needs a percentage from 1 to 100");
+      (time ? options.splashSeconds : options.splashOpacity) = number;
     } else if (arg == "--password") {
       std::string password;
       if (!value(password)) return Usage(arg + " needs the password");
