@@ -250,6 +250,28 @@ TEST(RegistryFormat, KeysClassesLinksAndOptionsSurviveARoundTrip) {
   EXPECT_EQ(FormatWineRegistry(content), text);
 }
 
+TEST(RegistryFormat, NamesEndingInNulSurviveARoundTrip) {
+  using namespace std::string_literals;
+  // "A" and "A<NUL>" are two keys (and "v", "v<NUL>" two values): a save must keep them apart.
+  HiveContent content;
+  content.relativeTo = "REGISTRY\\\\Machine";
+  const std::u16string withNul(u"A\0", 2), valueWithNul(u"v\0", 2);
+  HiveKey* plain = content.root->AddChild(u"A", 0x1da1747c67fd687ull);
+  HiveKey* nul = content.root->AddChild(withNul, 0x1da1747c67fd687ull);
+  ASSERT_NE(plain, nul);
+  plain->SetValue(u"v", kRegDword, "\x01\0\0\0"s);
+  nul->SetValue(u"v", kRegDword, "\x02\0\0\0"s);
+  nul->SetValue(valueWithNul, kRegDword, "\x03\0\0\0"s);
+  nul->keyClass = std::u16string(u"c\0", 2);
+  std::string text = FormatWineRegistry(content);
+  EXPECT_NE(text.find("[A\\0]"), std::string::npos) << text;
+  HiveContent back = Parse(text);
+  size_t keys = 0;
+  ExpectSameKeys(*content.root, *back.root, &keys);
+  EXPECT_EQ(keys, 3u);
+  EXPECT_EQ(FormatWineRegistry(back), text);
+}
+
 TEST(RegistryFormat, EmptyHiveIsWrittenAsItsRootKey) {
   HiveContent content;
   content.relativeTo = "REGISTRY\\\\User\\\\.Default";
@@ -324,7 +346,7 @@ TEST(RegistryFormat, EscapesAreWrittenAsWineWritesThem) {
   EXPECT_EQ(write(u"[x]", '[', ']'), R"(\[x\])");
   EXPECT_EQ(write(u"\n\r\t\a\b\v\f\x1b"), R"(\n\r\t\a\b\v\f\e)");
   EXPECT_EQ(write(u"\x01x\x01" u"7\x10\x1f"), R"(\1x\0017\20\37)");
-  EXPECT_EQ(write(std::u16string(u"a\0b\0", 4)), R"(a\0b)");  // the ending NUL is left out
+  EXPECT_EQ(write(std::u16string(u"a\0b\0", 4)), R"(a\0b\0)");  // a NUL at the end is kept
   EXPECT_EQ(write(u"\u00e9t\u00e9"), R"(\xe9t\xe9)");
   EXPECT_EQ(write(u"\u00e9a\u00e9F\u00e9g\u20ac1"), R"(\x00e9a\x00e9F\xe9g\x20ac1)");
   EXPECT_EQ(write(u"\u0410\u044f"), R"(\x410\x44f)");
