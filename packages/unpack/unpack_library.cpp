@@ -19,7 +19,9 @@
 #include <cstring>
 #include <ctime>
 #include <deque>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "packages/unpack_api.h"
@@ -335,6 +337,18 @@ std::string FolderOf(const std::string& path) {
   return cut == std::string::npos ? std::string() : path.substr(0, cut);
 }
 
+// The file name of a path, lower-cased as Windows compares file names.
+std::string CabinetNameKey(const std::string& path) {
+  const size_t cut = path.find_last_of("\\/");
+  std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+  for (char& c : name)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return name;
+}
+
+// The cabinet number of a set is 16 bits wide; a longer chain cannot be a real set.
+constexpr size_t kMaxCabinetsInSet = 65535;
+
 // One Enumerate: the cabinet set opened so far and the paths libmspack holds on to.
 class Extraction {
  public:
@@ -351,6 +365,7 @@ class Extraction {
       return false;
     }
     cabinets_.push_back(cab);
+    Remember(paths_.back(), cab);
     return true;
   }
 
@@ -373,6 +388,16 @@ class Extraction {
       Fail("the cabinet names an unusable next cabinet \"" + name + "\"");
       return false;
     }
+    // A set that names one of its own cabinets again would be read for ever.
+    if (names_.count(CabinetNameKey(name))) {
+      Fail("the cabinet set comes back to \"" + name + "\": a damaged set");
+      return false;
+    }
+    if (cabinets_.size() >= kMaxCabinetsInSet) {
+      Fail("the cabinet set goes on past " + std::to_string(kMaxCabinetsInSet) +
+           " cabinets: a damaged set");
+      return false;
+    }
     UnpackCabinetRecord record = {};
     record.cabinetName = name.c_str();
     const std::string folder = FolderOf(paths_.back());
@@ -391,12 +416,20 @@ class Extraction {
       Fail(std::string(MspackErrorText(cabd_->last_error(cabd_))) + " (\"" + path + "\")");
       return false;
     }
+    // A copy of an earlier cabinet under another name comes back too.
+    if (numbers_.count({next->set_id, next->set_index})) {
+      cabd_->close(cabd_, next);
+      Fail("\"" + path + "\" is cabinet " + std::to_string(next->set_index) + " of set " +
+           std::to_string(next->set_id) + " again: the cabinet set comes back, a damaged set");
+      return false;
+    }
     if (cabd_->append(cabd_, last, next) != MSPACK_ERR_OK) {
       cabd_->close(cabd_, next);
       Fail("\"" + path + "\" does not continue the cabinet set");
       return false;
     }
     cabinets_.push_back(next);
+    Remember(path, next);
     return true;
   }
 
@@ -411,9 +444,17 @@ class Extraction {
   }
 
  private:
+  void Remember(const std::string& path, const mscabd_cabinet* cab) {
+    names_.insert(CabinetNameKey(path));
+    numbers_.insert({cab->set_id, cab->set_index});
+  }
+
   mscab_decompressor* cabd_;
   std::vector<mscabd_cabinet*> cabinets_;
   std::deque<std::string> paths_;  // libmspack keeps the pointers
+  // Every cabinet of the set so far, by file name and by set ID and number.
+  std::set<std::string> names_;
+  std::set<std::pair<unsigned, unsigned>> numbers_;
 };
 
 // Returns true on success or on a stop requested by an answer of -1.
