@@ -1,6 +1,7 @@
 #include "host/posix/registry_hive.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -28,7 +29,44 @@ int CompareSortKey(std::u16string_view key, std::u16string_view name) {
 
 std::string ErrnoText(int err) { return std::strerror(err); }
 
+// An exclusive lock on the lock file beside a registry file, held while the file is read,
+// changed and replaced. The lock file stays: removing it would let a waiter lock a file that is
+// gone while a newcomer locks a new one.
+class HiveFileLock {
+ public:
+  explicit HiveFileLock(const std::string& hivePath) {
+    fd_ = ::open((hivePath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+      error_ = errno;
+      return;
+    }
+    while (::flock(fd_, LOCK_EX) != 0) {
+      if (errno == EINTR) continue;
+      error_ = errno;
+      ::close(fd_);
+      fd_ = -1;
+      return;
+    }
+  }
+  ~HiveFileLock() {
+    if (fd_ >= 0) ::close(fd_);  // releases the lock
+  }
+  HiveFileLock(const HiveFileLock&) = delete;
+  HiveFileLock& operator=(const HiveFileLock&) = delete;
+  int Error() const { return error_; }
+
+ private:
+  int fd_ = -1;
+  int error_ = 0;
+};
+
 }  // namespace
+
+std::vector<std::u16string> KeyPath(const HiveKey& key) {
+  std::vector<std::u16string> path;
+  for (const HiveKey* at = &key; at->Parent(); at = at->Parent()) path.push_back(at->Name());
+  return {path.rbegin(), path.rend()};
+}
 
 uint64_t NowFileTimeTicks() {
   timespec ts{};
@@ -175,9 +213,55 @@ RegistryHive::Identity RegistryHive::CurrentIdentity() const {
 }
 
 void RegistryHive::Refresh() {
-  if (loaded_ && dirty_) return;  // unsaved changes win over the file; Flush overwrites it
   if (loaded_ && CurrentIdentity() == identity_) return;
+  Reload();
+}
+
+void RegistryHive::Reload() {
   Load();
+  for (const HiveChange& change : unsaved_) Make(*content_.root, change);
+  if (!unsaved_.empty()) dirty_ = true;
+}
+
+bool RegistryHive::Make(HiveKey& root, const HiveChange& change) {
+  using Kind = HiveChange::Kind;
+  if (change.kind == Kind::kDeleteKey && change.path.empty()) return false;
+  const size_t walk = change.kind == Kind::kDeleteKey ? change.path.size() - 1 : change.path.size();
+  HiveKey* key = &root;
+  for (size_t i = 0; i < walk; ++i) {
+    HiveKey* child = key->FindChild(change.path[i]);
+    if (!child) {
+      if (change.kind != Kind::kCreateKey) return false;
+      child = key->AddChild(change.path[i], change.time);
+      key->modified = change.time;
+    }
+    key = child;
+  }
+  switch (change.kind) {
+    case Kind::kCreateKey:
+      return true;
+    case Kind::kSetValue:
+      key->SetValue(change.name, change.type, change.data);
+      break;
+    case Kind::kDeleteValue:
+      if (!key->DeleteValue(change.name)) return false;
+      break;
+    case Kind::kDeleteKey: {
+      HiveKey* gone = key->FindChild(change.path.back());
+      if (!gone || (!gone->Children().empty() && !change.withSubKeys)) return false;
+      key->RemoveChild(gone);
+      break;
+    }
+  }
+  key->modified = change.time;
+  return true;
+}
+
+bool RegistryHive::Apply(HiveChange change) {
+  if (!Make(*content_.root, change)) return false;
+  unsaved_.push_back(std::move(change));
+  dirty_ = true;
+  return true;
 }
 
 void RegistryHive::Load() {
@@ -229,6 +313,16 @@ void RegistryHive::Load() {
 
 bool RegistryHive::Flush() {
   if (!loaded_ || !dirty_) return true;
+  HiveFileLock lock(path_);
+  if (lock.Error()) return Fail(WinErrorFromErrno(lock.Error()));
+  // Another process wrote the file since we read it: start from what it wrote.
+  if (CurrentIdentity() != identity_) {
+    try {
+      Reload();
+    } catch (const MachineError&) {
+      return Fail(kErrorBadFormat);
+    }
+  }
   std::string text = FormatWineRegistry(content_);
 
   static std::atomic<unsigned> counter{0};
@@ -268,6 +362,7 @@ bool RegistryHive::Flush() {
   }
   identity_ = IdentityOf(st);
   dirty_ = false;
+  unsaved_.clear();
   return true;
 }
 
