@@ -93,58 +93,56 @@ bool NamesEqual(std::u16string_view a, std::u16string_view b) {
 HiveKey::HiveKey(std::u16string_view name, HiveKey* parent, uint64_t modified)
     : modified(modified), name_(name), sortKey_(NameSortKey(name)), parent_(parent) {}
 
-size_t HiveKey::Locate(std::u16string_view name, bool* found) const {
-  size_t low = 0, high = children_.size();
-  while (low < high) {
-    size_t mid = low + (high - low) / 2;
-    if (CompareSortKey(children_[mid]->sortKey_, name) < 0) {
-      low = mid + 1;
-    } else {
-      high = mid;
-    }
-  }
-  // Names with the same sort key are next to each other; almost always there is one at most.
-  for (size_t at = low; at < children_.size() && CompareSortKey(children_[at]->sortKey_, name) == 0;
-       ++at) {
-    if (NamesEqual(children_[at]->name_, name)) {
-      *found = true;
-      return at;
-    }
-  }
-  *found = false;
-  return low;
+bool SubKeyOrder::operator()(const std::unique_ptr<HiveKey>& a,
+                             const std::unique_ptr<HiveKey>& b) const {
+  return a->sortKey_ < b->sortKey_;
+}
+bool SubKeyOrder::operator()(const std::unique_ptr<HiveKey>& a, Key b) const {
+  return std::u16string_view(a->sortKey_) < b.sortKey;
+}
+bool SubKeyOrder::operator()(Key a, const std::unique_ptr<HiveKey>& b) const {
+  return a.sortKey < std::u16string_view(b->sortKey_);
+}
+
+std::pair<HiveKey::SubKeys::const_iterator, HiveKey::SubKeys::const_iterator> HiveKey::SameSortKey(
+    std::u16string_view name) const {
+  // The key is made once per lookup rather than per comparison; names are short.
+  thread_local std::u16string key;
+  key.resize(name.size());
+  for (size_t i = 0; i < name.size(); ++i) key[i] = SortNameUnit(name[i]);
+  return children_.equal_range(SubKeyOrder::Key{key});
+}
+
+HiveKey::SubKeys::const_iterator HiveKey::Locate(std::u16string_view name) const {
+  for (auto [at, end] = SameSortKey(name); at != end; ++at)
+    if (NamesEqual((*at)->name_, name)) return at;
+  return children_.end();
 }
 
 HiveKey* HiveKey::FindChild(std::u16string_view name) const {
-  bool found;
-  size_t at = Locate(name, &found);
-  return found ? children_[at].get() : nullptr;
+  auto at = Locate(name);
+  return at == children_.end() ? nullptr : at->get();
 }
 
 HiveKey* HiveKey::AddChild(std::u16string_view name, uint64_t time, bool* created) {
   if (created) *created = false;
-  size_t at;
-  // Keys mostly arrive in order (a file Wine wrote), so try the end first.
-  if (children_.empty() || CompareSortKey(children_.back()->sortKey_, name) < 0) {
-    at = children_.size();
-  } else {
-    bool found;
-    at = Locate(name, &found);
-    if (found) return children_[at].get();
+  // Keys mostly arrive in order (a file Wine wrote): then the end is the place, found at once.
+  auto place = children_.end();
+  if (!children_.empty() && CompareSortKey((*children_.rbegin())->sortKey_, name) >= 0) {
+    auto [first, last] = SameSortKey(name);
+    for (auto at = first; at != last; ++at)
+      if (NamesEqual((*at)->name_, name)) return at->get();
+    place = first;  // before the sub-keys of the same sort key, where a sorted list puts it
   }
-  auto child = std::make_unique<HiveKey>(name, this, time);
-  HiveKey* raw = child.get();
-  children_.insert(children_.begin() + static_cast<std::ptrdiff_t>(at), std::move(child));
+  auto child = children_.emplace_hint(place, std::make_unique<HiveKey>(name, this, time));
   if (created) *created = true;
-  return raw;
+  return child->get();
 }
 
 std::unique_ptr<HiveKey> HiveKey::RemoveChild(const HiveKey* child) {
-  bool found;
-  size_t at = Locate(child->name_, &found);
-  if (!found || children_[at].get() != child) return nullptr;
-  std::unique_ptr<HiveKey> removed = std::move(children_[at]);
-  children_.erase(children_.begin() + static_cast<std::ptrdiff_t>(at));
+  auto at = Locate(child->name_);
+  if (at == children_.end() || at->get() != child) return nullptr;
+  std::unique_ptr<HiveKey> removed = std::move(children_.extract(at).value());
   removed->parent_ = nullptr;
   return removed;
 }

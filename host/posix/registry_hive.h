@@ -5,7 +5,8 @@
 // save). Names are equal as Windows compares them: each UTF-16 unit upper-cased. Sub-keys are
 // kept in the order Wine keeps and writes them, by lower-cased name (so "_x" comes before "a");
 // the sort key is the lower case of the upper case, which never separates two names Windows
-// calls equal, and sub-keys are found by binary search over it.
+// calls equal. They live in a tree ordered by it, so finding, adding and removing one costs
+// O(log n) whatever order they come in (a key may have hundreds of thousands of sub-keys).
 //
 // `RegistryHive` ties a tree to its file, which other processes (a second tool, a program the
 // setup started) may write too. It is loaded on first use and reloaded whenever the file changed
@@ -28,6 +29,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,8 +61,24 @@ struct HiveValue {
   std::string data;  // raw bytes; the string types hold UTF-16LE text with its NUL(s)
 };
 
+class HiveKey;
+
+// Orders sub-keys by sort key; also compares with a sort key made for a name being looked up.
+struct SubKeyOrder {
+  using is_transparent = void;
+  struct Key {
+    std::u16string_view sortKey;
+  };
+  bool operator()(const std::unique_ptr<HiveKey>& a, const std::unique_ptr<HiveKey>& b) const;
+  bool operator()(const std::unique_ptr<HiveKey>& a, Key b) const;
+  bool operator()(Key a, const std::unique_ptr<HiveKey>& b) const;
+};
+
 class HiveKey {
  public:
+  // Sub-keys in Wine's order; names with the same sort key stay in the order they were added.
+  using SubKeys = std::multiset<std::unique_ptr<HiveKey>, SubKeyOrder>;
+
   HiveKey(std::u16string_view name, HiveKey* parent, uint64_t modified);
   HiveKey(const HiveKey&) = delete;
   HiveKey& operator=(const HiveKey&) = delete;
@@ -69,7 +87,7 @@ class HiveKey {
   HiveKey* Parent() const { return parent_; }
 
   // Sub-keys in Wine's order.
-  const std::vector<std::unique_ptr<HiveKey>>& Children() const { return children_; }
+  const SubKeys& Children() const { return children_; }
   HiveKey* FindChild(std::u16string_view name) const;
   // The sub-key of that name, made (with `modified` as its time) when missing.
   HiveKey* AddChild(std::u16string_view name, uint64_t modified, bool* created = nullptr);
@@ -89,12 +107,16 @@ class HiveKey {
   std::vector<std::string> otherOptions;  // "#..." key options kept as read
 
  private:
-  // Where a sub-key of that name is or would go; `found` tells which.
-  size_t Locate(std::u16string_view name, bool* found) const;
+  friend struct SubKeyOrder;
+  // The sub-keys whose sort key is that of the name (almost always one at most).
+  std::pair<SubKeys::const_iterator, SubKeys::const_iterator> SameSortKey(
+      std::u16string_view name) const;
+  // The sub-key of that name, or end().
+  SubKeys::const_iterator Locate(std::u16string_view name) const;
 
   std::u16string name_, sortKey_;
   HiveKey* parent_;
-  std::vector<std::unique_ptr<HiveKey>> children_;
+  SubKeys children_;
   std::vector<HiveValue> values_;
 };
 
