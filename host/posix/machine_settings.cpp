@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "host/ini_lines.h"
+
 namespace sx::host {
 namespace {
 
@@ -108,18 +110,21 @@ MachineSettings MachineSettings::Parse(std::string_view text, std::vector<std::s
   std::map<std::string, std::string, CaseLess>* current = nullptr;
   const KnownSection* known = nullptr;
   std::string currentName;
+  // The engine's line rule (CR ends a line, LF is dropped), and a LF without a CR before it
+  // ends a line too: files written on this computer end their lines so.
+  std::string lines(text);
+  for (size_t i = 0; i < lines.size(); ++i)
+    if (lines[i] == '\n' && (i == 0 || text[i - 1] != '\r')) lines[i] = '\r';
+  std::string_view rest = lines;
+  std::string read;
   size_t number = 0;
-  while (!text.empty()) {
-    // A line ends at CR, LF or CR LF.
-    size_t end = text.find_first_of("\r\n");
-    std::string_view raw = text.substr(0, end);
-    if (end == std::string_view::npos) {
-      text = {};
-    } else {
-      text.remove_prefix(end + (text.substr(end, 2) == "\r\n" ? 2 : 1));
-    }
+  while (!rest.empty()) {
+    read.clear();
+    bool ended = false;
+    rest.remove_prefix(TakeIniLine(rest, read, &ended));
     ++number;
-    std::string_view line = Trim(raw);
+    TrimIniControls(read);
+    std::string_view line = read;
     if (line.empty() || line.front() == ';' || line.front() == '#') continue;
     if (line.find('\0') != std::string_view::npos) {
       std::string shown;
@@ -139,6 +144,8 @@ MachineSettings MachineSettings::Parse(std::string_view text, std::vector<std::s
       current = &settings.sections_[currentName];
       continue;
     }
+    TrimAroundFirstEquals(read);
+    line = read;
     size_t eq = line.find('=');
     if (eq == std::string_view::npos) {
       warn(number, "neither a section, a key=value line nor a comment", line);
@@ -146,7 +153,7 @@ MachineSettings MachineSettings::Parse(std::string_view text, std::vector<std::s
     }
     std::string_view key = Trim(line.substr(0, eq));
     if (!current) {
-      warn(number, "a key before the first section", line);
+      warn(number, "a key outside a section", line);
       continue;
     }
     if (key.empty()) {

@@ -22,14 +22,15 @@
 //   Answers=IDYES,IDNO     answers for the boxes shown, in order, before the default applies
 //   Default=default        "default": the box's default button; or a fixed answer such as IDOK
 //
-// The file is read by the rules of the engine's INI files: bytes up to the space (control
-// characters) are trimmed from both ends of a line, lines starting with ';' (or '#') are comments,
-// "[name]" opens a section, a line's first '=' parts name and value (blanks beside it trimmed),
-// and the first line of a key wins. A line ends at CR, at LF or at CR LF (the engine's files end
-// lines in CR; files written on this computer in LF), and a UTF-8 byte-order mark before the
-// first line is passed over. A comment after a value (" ;") is dropped. Everything that cannot
-// be used (a line that is none of these, a key outside a section, an unknown section or key, a
-// duplicate key, a value that is not a yes/no where one is needed) is reported with its line.
+// The file is read by the rules of the engine's INI files (host/ini_lines.h): a line ends at CR
+// and LF is dropped, control characters are trimmed from both ends of a line and blanks beside
+// its first '=', lines starting with ';' (or '#') are comments, "[name]" opens a section, the
+// first '=' parts name and value, and the first line of a key wins. As files written on this
+// computer end their lines in LF alone, a LF with no CR before it ends a line too; a UTF-8
+// byte-order mark before the first line is passed over, and a comment after a value (" ;") is
+// dropped. Everything that cannot be used (a line that is none of these, a key outside a
+// section, an unknown section or key, a duplicate key, a value that is not a yes/no where one is
+// needed) is reported with its line.
 #pragma once
 
 #include <map>

@@ -81,7 +81,7 @@ TEST(MachineSettingsFile, WhatCannotBeUsedIsReportedWithItsLine) {
   using namespace std::string_literals;
   std::vector<std::string> warnings;
   MachineSettings settings = MachineSettings::Parse(
-      "Admin=0\n"                       // 1: before any section
+      "Admin=0\n"                       // 1: outside a section
       "[System]\r\n"                    // 2
       "; a comment\n"                   // 3
       "Admn=0\n"                        // 4: a typing error
@@ -101,7 +101,7 @@ TEST(MachineSettingsFile, WhatCannotBeUsedIsReportedWithItsLine) {
   EXPECT_EQ(settings.Get("Associations", ".TXT"), "C:\\notepad.exe");
   EXPECT_FALSE(settings.Get("System", "Platform"));
   const std::vector<std::string> expected = {
-      "1: a key before the first section: Admin=0",
+      "1: a key outside a section: Admin=0",
       "4: unknown key of [System], not used: Admn=0",
       "5: not a yes/no value (1, 0, yes, no, true, false), not used: Admin=maybe",
       "7: the key was set before, the first one is used: admin=1",
