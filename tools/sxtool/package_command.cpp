@@ -64,7 +64,11 @@ class UnpackLibrary {
     struct sigaction action = {};
     action.sa_handler = RemoveLibraryAndExit;
     sigemptyset(&action.sa_mask);
-    for (size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &action, &previous_[i]);
+    for (size_t i = 0; i < kSignals.size(); ++i) {
+      sigaction(kSignals[i], nullptr, &previous_[i]);
+      // A signal ignored by whoever started us (nohup, a background job) stays ignored.
+      if (previous_[i].sa_handler != SIG_IGN) sigaction(kSignals[i], &action, nullptr);
+    }
     g_libraryWritten = 1;
     path_ = WriteUnpackLibrary(folder_);
     SetUnpackDllPath(path_);
