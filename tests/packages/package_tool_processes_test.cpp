@@ -81,7 +81,7 @@ TEST_F(PackageToolProcessesTest, InterruptedRunRemovesItsLibrary) {
   // Large enough that a run spends a while reading it.
   WriteHostFile(work_ + "/big.cab", MakeCabinet({{"zeros.bin", std::string(64 << 20, '\0')}}, true));
   const std::string temp = *machine_.host().MapPath(machine_.host().TempPath());
-  for (int signal : {SIGINT, SIGTERM}) {
+  for (int signal : {SIGINT, SIGTERM, SIGPIPE}) {
     bool interrupted = false;
     // Catch a run while its library exists: stop it there, send the signal, let it go on.
     for (int attempt = 0; attempt < 50 && !interrupted; ++attempt) {

@@ -49,7 +49,7 @@ extern "C" void RemoveLibraryAndExit(int signal) {
 
 // The unpack library written for this run alone: into a folder of the machine's temp folder
 // named after the process, so that a second sxtool never rewrites a library this one has loaded.
-// Removed on the way out, also when SIGINT (Ctrl-C), SIGTERM or SIGHUP ends the run.
+// Removed on the way out, also when a signal ends the run (Ctrl-C, kill, a closed pipe).
 class UnpackLibrary {
  public:
   UnpackLibrary() {
@@ -88,7 +88,8 @@ class UnpackLibrary {
   bool ok() const { return !path_.empty(); }
 
  private:
-  static constexpr std::array<int, 3> kSignals = {SIGINT, SIGTERM, SIGHUP};
+  // Ctrl-C, Ctrl-\, kill, a closed terminal, and a reader that went away ("| head").
+  static constexpr std::array<int, 5> kSignals = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGPIPE};
   std::string folder_, path_;
   struct sigaction previous_[kSignals.size()] = {};
 };
