@@ -76,7 +76,7 @@ struct SubKeyOrder {
 
 class HiveKey {
  public:
-  // Sub-keys in Wine's order; names with the same sort key stay in the order they were added.
+  // Sub-keys in Wine's order (of two names with one sort key, the one added later first).
   using SubKeys = std::multiset<std::unique_ptr<HiveKey>, SubKeyOrder>;
 
   HiveKey(std::u16string_view name, HiveKey* parent, uint64_t modified);
