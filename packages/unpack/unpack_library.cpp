@@ -418,9 +418,9 @@ class Extraction {
     }
     // A copy of an earlier cabinet under another name comes back too.
     if (numbers_.count({next->set_id, next->set_index})) {
-      cabd_->close(cabd_, next);
       Fail("\"" + path + "\" is cabinet " + std::to_string(next->set_index) + " of set " +
            std::to_string(next->set_id) + " again: the cabinet set comes back, a damaged set");
+      cabd_->close(cabd_, next);
       return false;
     }
     if (cabd_->append(cabd_, last, next) != MSPACK_ERR_OK) {
