@@ -337,13 +337,12 @@ std::string FolderOf(const std::string& path) {
   return cut == std::string::npos ? std::string() : path.substr(0, cut);
 }
 
-// The file name of a path, lower-cased as Windows compares file names.
-std::string CabinetNameKey(const std::string& path) {
-  const size_t cut = path.find_last_of("\\/");
-  std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
-  for (char& c : name)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return name;
+// A cabinet's path as paths compare: Windows paths (the engine's file system) ignoring case.
+std::string CabinetPathKey(std::string path) {
+  if (g.customFileSystem)
+    for (char& c : path)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return path;
 }
 
 // The cabinet number of a set is 16 bits wide; a longer chain cannot be a real set.
@@ -388,11 +387,6 @@ class Extraction {
       Fail("the cabinet names an unusable next cabinet \"" + name + "\"");
       return false;
     }
-    // A set that names one of its own cabinets again would be read for ever.
-    if (names_.count(CabinetNameKey(name))) {
-      Fail("the cabinet set comes back to \"" + name + "\": a damaged set");
-      return false;
-    }
     if (cabinets_.size() >= kMaxCabinetsInSet) {
       Fail("the cabinet set goes on past " + std::to_string(kMaxCabinetsInSet) +
            " cabinets: a damaged set");
@@ -410,6 +404,11 @@ class Extraction {
     std::string path = record.folder;
     if (!path.empty() && path.back() != '\\' && path.back() != '/') path += Separator();
     path += name;
+    // A set that names one of its own cabinets again would be read for ever.
+    if (seenPaths_.count(CabinetPathKey(path))) {
+      Fail("the cabinet set comes back to \"" + path + "\": a damaged set");
+      return false;
+    }
     paths_.push_back(path);
     mscabd_cabinet* next = cabd_->open(cabd_, paths_.back().c_str());
     if (!next) {
@@ -445,15 +444,15 @@ class Extraction {
 
  private:
   void Remember(const std::string& path, const mscabd_cabinet* cab) {
-    names_.insert(CabinetNameKey(path));
+    seenPaths_.insert(CabinetPathKey(path));
     numbers_.insert({cab->set_id, cab->set_index});
   }
 
   mscab_decompressor* cabd_;
   std::vector<mscabd_cabinet*> cabinets_;
   std::deque<std::string> paths_;  // libmspack keeps the pointers
-  // Every cabinet of the set so far, by file name and by set ID and number.
-  std::set<std::string> names_;
+  // Every cabinet of the set so far, by path and by set ID and number.
+  std::set<std::string> seenPaths_;
   std::set<std::pair<unsigned, unsigned>> numbers_;
 };
 
