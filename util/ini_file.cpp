@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "host/ini_lines.h"
 #include "util/file_io.h"
 #include "util/folder_path.h"
 #include "util/line_io.h"
@@ -13,34 +14,8 @@ namespace {
 
 constexpr std::string_view kJournalSuffix = ".sxjournal";
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
 bool IsHexDigit(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-// Removes leading and trailing bytes up to and including the space (control characters, NUL).
-void TrimControls(std::string& line) {
-  auto isControl = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
-  size_t end = line.size();
-  while (end > 0 && isControl(line[end - 1])) --end;
-  size_t start = 0;
-  while (start < end && isControl(line[start])) ++start;
-  line.erase(end);
-  line.erase(0, start);
-}
-
-// Removes the spaces and TABs directly before and after the first "=".
-void TrimAroundFirstEquals(std::string& line) {
-  size_t eq = line.find('=');
-  if (eq == std::string::npos) return;
-  size_t before = eq;
-  while (before > 0 && IsBlank(line[before - 1])) --before;
-  line.erase(before, eq - before);
-  eq = before;
-  size_t after = eq + 1;
-  while (after < line.size() && IsBlank(line[after])) ++after;
-  line.erase(eq + 1, after - eq - 1);
 }
 
 // Removes matching quotes (" or ') around the value: the "=" must come after the first character
@@ -169,7 +144,7 @@ void TqvIniFile::Parse(host::File& file) {
   Section* current = nullptr;
   while (reader.ReadLine(line)) {
     if (line.size() == 1 && line[0] == '\x1A') line.clear();  // an end-of-file mark
-    TrimControls(line);
+    host::TrimIniControls(line);
     if (skipComments_ && !line.empty() && line[0] == ';') line.clear();
     if (line.empty()) continue;
     if (line.front() == '[' && line.back() == ']') {
@@ -180,7 +155,7 @@ void TqvIniFile::Parse(host::File& file) {
       current = &section;
       continue;
     }
-    if (trimAroundEquals_) TrimAroundFirstEquals(line);
+    if (trimAroundEquals_) host::TrimAroundFirstEquals(line);
     if (stripQuotes_) StripValueQuotes(line);
     if (skipLinesWithoutEquals_ && line.find('=') == std::string::npos) continue;
     if (current) AppendLine(*current, std::move(line));

@@ -1,23 +1,11 @@
 #include "util/line_io.h"
 
-#include <cstring>
+#include "host/ini_lines.h"
 
 namespace sx {
 namespace {
 
 constexpr size_t kBlockSize = 64 * 1024;
-
-// Appends the bytes to `out`, leaving out every LF.
-void AppendWithoutLf(std::string& out, const char* data, size_t count) {
-  while (count > 0) {
-    const char* lf = static_cast<const char*>(std::memchr(data, '\n', count));
-    size_t take = lf ? static_cast<size_t>(lf - data) : count;
-    out.append(data, take);
-    if (!lf) return;
-    data += take + 1;
-    count -= take + 1;
-  }
-}
 
 }  // namespace
 
@@ -46,17 +34,12 @@ bool LineReader::ReadLine(std::string& line) {
   line.clear();
   if (begin_ == end_ && !Refill()) return false;  // no byte left: no further line
   for (;;) {
-    const char* data = buffer_.data() + begin_;
-    const size_t count = end_ - begin_;
-    const char* cr = static_cast<const char*>(std::memchr(data, '\r', count));
-    const size_t take = cr ? static_cast<size_t>(cr - data) : count;
-    AppendWithoutLf(line, data, take);
-    if (cr) {
-      begin_ += take + 1;
+    bool ended = false;
+    begin_ += host::TakeIniLine({buffer_.data() + begin_, end_ - begin_}, line, &ended);
+    if (ended) {
       position_ = bufferStart_ + begin_;
       return true;
     }
-    begin_ = end_;
     if (!Refill()) {
       if (failed_) {
         line.clear();

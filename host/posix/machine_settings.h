@@ -21,6 +21,16 @@
 //   [MessageBoxes]
 //   Answers=IDYES,IDNO     answers for the boxes shown, in order, before the default applies
 //   Default=default        "default": the box's default button; or a fixed answer such as IDOK
+//
+// The file is read by the rules of the engine's INI files (host/ini_lines.h): a line ends at CR
+// and LF is dropped, control characters are trimmed from both ends of a line and blanks beside
+// its first '=', lines starting with ';' (or '#') are comments, "[name]" opens a section, the
+// first '=' parts name and value, and the first line of a key wins. As files written on this
+// computer end their lines in LF alone, a LF with no CR before it ends a line too; a UTF-8
+// byte-order mark before the first line is passed over, and a comment after a value (" ;") is
+// dropped. Everything that cannot be used (a line that is none of these, a key outside a
+// section, an unknown section or key, a duplicate key, a value that is not a yes/no where one is
+// needed) is reported with its line.
 #pragma once
 
 #include <map>
@@ -48,9 +58,12 @@ std::vector<std::string> SplitList(std::string_view list);
 
 class MachineSettings {
  public:
-  // Reads the host file; a missing file gives no settings.
+  // Reads the host file; a missing file gives no settings. What cannot be used is written to
+  // standard error, one line each: "<file>:<line>: <what>: <the line>".
   static MachineSettings Load(const std::string& hostPath);
-  static MachineSettings Parse(std::string_view text);
+  // Parses the text; `warnings`, when given, receives "<line>: <what>: <the line>" for each line
+  // that cannot be used.
+  static MachineSettings Parse(std::string_view text, std::vector<std::string>* warnings = nullptr);
 
   std::optional<std::string> Get(std::string_view section, std::string_view key) const;
   std::string Get(std::string_view section, std::string_view key, std::string_view fallback) const;

@@ -6,7 +6,6 @@
 // the engine may run as root, for whom permission bits do not stop a write.
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/xattr.h>
@@ -378,6 +377,42 @@ bool PosixHost::CopyFile(std::string_view from, std::string_view to, bool failIf
   return true;
 }
 
+namespace {
+
+// Windows' sharing rules between the handles of one file, in this and other processes: a handle
+// that denies writing keeps writers out, and cannot be had while one writes. Byte 0 of the file
+// carries a shared lock of every handle that denies writing, byte 1 one of every handle that
+// writes (open-file-description locks, which go with the handle and are released when it is
+// closed). Handles of one kind share; a handle takes its own locks first and then looks for a
+// lock of the other kind, so of two handles racing at least one is refused, never neither.
+bool TakeShareLocks(int fd, bool writes, bool deniesWrite) {
+  constexpr off_t kDenyWriteByte = 0, kWriterByte = 1;
+  auto lockByte = [fd](off_t byte) {
+    struct flock lock = {};
+    lock.l_type = F_RDLCK;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = byte;
+    lock.l_len = 1;
+    return fcntl(fd, F_OFD_SETLK, &lock) == 0;
+  };
+  // Whether another handle holds a lock on the byte.
+  auto heldElsewhere = [fd](off_t byte) {
+    struct flock probe = {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    probe.l_start = byte;
+    probe.l_len = 1;
+    return fcntl(fd, F_OFD_GETLK, &probe) != 0 || probe.l_type != F_UNLCK;
+  };
+  if (deniesWrite && !lockByte(kDenyWriteByte)) return false;
+  if (writes && !lockByte(kWriterByte)) return false;
+  if (deniesWrite && heldElsewhere(kWriterByte)) return false;
+  if (writes && heldElsewhere(kDenyWriteByte)) return false;
+  return true;
+}
+
+}  // namespace
+
 std::unique_ptr<File> PosixHost::OpenFile(std::string_view path, OpenOptions options) {
   auto host = Map(path);
   if (!host) return nullptr;
@@ -416,11 +451,9 @@ std::unique_ptr<File> PosixHost::OpenFile(std::string_view path, OpenOptions opt
     return nullptr;
   }
   auto file = std::make_unique<PosixFile>(fd);
-  if (writable || options.denyWrite) {
-    if (flock(fd, (options.denyWrite ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
-      Fail(kErrorSharingViolation);
-      return nullptr;
-    }
+  if (!TakeShareLocks(fd, writable, options.denyWrite)) {
+    Fail(kErrorSharingViolation);
+    return nullptr;
   }
   if (!exists) paths_->NoteCreated(*host);
   // Truncate only once the share check passed, so a refused open changes nothing.

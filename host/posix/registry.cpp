@@ -88,6 +88,9 @@ struct Registry::Target {
 struct Registry::Found {
   RegistryHive* hive;
   HiveKey* key;
+  // With `create`: the names below `key` that are missing (none of them can be a link), for the
+  // caller to make through the hive.
+  std::vector<std::u16string> missing;
 };
 
 Registry::Registry(Files files, const CodePage& ansi, bool hklmWritable, bool deleteTrees)
@@ -198,10 +201,10 @@ std::optional<Registry::Found> Registry::Walk(const Target& start, size_t count,
         Fail(kErrorAccessDenied);
         return std::nullopt;
       }
-      uint64_t now = NowFileTimeTicks();
-      child = key->AddChild(path[i], now);
-      key->modified = now;
-      hive->MarkChanged();
+      return Found{hive, key,
+                   std::vector<std::u16string>(
+                       std::make_move_iterator(path.begin() + static_cast<std::ptrdiff_t>(i)),
+                       std::make_move_iterator(path.end()))};
     }
     key = child;
     ++i;
@@ -223,7 +226,7 @@ std::optional<Registry::Found> Registry::Walk(const Target& start, size_t count,
       i = 0;
     }
   }
-  return Found{hive, key};
+  return Found{hive, key, {}};
 }
 
 bool Registry::KeyExists(RegRoot root, std::string_view subKey) {
@@ -239,7 +242,16 @@ bool Registry::CreateKey(RegRoot root, std::string_view subKey) {
   auto target = Resolve(root, subKey, true);
   if (!target) return false;
   if (!target->hive) return true;  // HKEY_USERS exists
-  return Walk(*target, target->path.size(), true, true).has_value();
+  auto found = Walk(*target, target->path.size(), true, true);
+  if (!found) return false;
+  if (found->missing.empty()) return true;
+  HiveChange change;
+  change.kind = HiveChange::Kind::kCreateKey;
+  change.path = KeyPath(*found->key);
+  for (auto& name : found->missing) change.path.push_back(std::move(name));
+  change.time = NowFileTimeTicks();
+  found->hive->Apply(std::move(change));
+  return true;
 }
 
 bool Registry::DeleteKey(RegRoot root, std::string_view subKey) {
@@ -257,9 +269,12 @@ bool Registry::DeleteKey(RegRoot root, std::string_view subKey) {
   if (!key) return Fail(kErrorFileNotFound);
   if (!key->Children().empty() && !deleteTrees_) return Fail(kErrorAccessDenied);
   if (!Writable(parent->hive)) return Fail(kErrorAccessDenied);
-  parent->key->RemoveChild(key);
-  parent->key->modified = NowFileTimeTicks();
-  parent->hive->MarkChanged();
+  HiveChange change;
+  change.kind = HiveChange::Kind::kDeleteKey;
+  change.path = KeyPath(*key);
+  change.time = NowFileTimeTicks();
+  change.withSubKeys = deleteTrees_;
+  parent->hive->Apply(std::move(change));
   return true;
 }
 
@@ -294,10 +309,14 @@ bool Registry::SetValue(RegRoot root, std::string_view subKey, std::string_view 
   auto found = Walk(*target, target->path.size(), true, false);
   if (!found) return false;
   if (!Writable(found->hive)) return Fail(kErrorAccessDenied);
-  std::string data = IsStringType(value.type) ? Utf16Bytes(ansi_.ToUtf16(value.data)) : value.data;
-  found->key->SetValue(ansi_.ToUtf16(name), value.type, std::move(data));
-  found->key->modified = NowFileTimeTicks();
-  found->hive->MarkChanged();
+  HiveChange change;
+  change.kind = HiveChange::Kind::kSetValue;
+  change.path = KeyPath(*found->key);
+  change.name = ansi_.ToUtf16(name);
+  change.type = value.type;
+  change.data = IsStringType(value.type) ? Utf16Bytes(ansi_.ToUtf16(value.data)) : value.data;
+  change.time = NowFileTimeTicks();
+  found->hive->Apply(std::move(change));
   return true;
 }
 
@@ -309,9 +328,12 @@ bool Registry::DeleteValue(RegRoot root, std::string_view subKey, std::string_vi
   auto found = Walk(*target, target->path.size(), true, false);
   if (!found) return false;
   if (!Writable(found->hive)) return Fail(kErrorAccessDenied);
-  if (!found->key->DeleteValue(ansi_.ToUtf16(name))) return Fail(kErrorFileNotFound);
-  found->key->modified = NowFileTimeTicks();
-  found->hive->MarkChanged();
+  HiveChange change;
+  change.kind = HiveChange::Kind::kDeleteValue;
+  change.path = KeyPath(*found->key);
+  change.name = ansi_.ToUtf16(name);
+  change.time = NowFileTimeTicks();
+  if (!found->hive->Apply(std::move(change))) return Fail(kErrorFileNotFound);
   return true;
 }
 

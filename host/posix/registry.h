@@ -3,8 +3,10 @@
 // "user.reg", "userdef.reg"), HKEY_CLASSES_ROOT as the view of HKLM\Software\Classes.
 //
 // Files are loaded on first use, reloaded when they changed on disk since they were read, and
-// written back atomically (new file, fsync, rename) by Flush. A damaged file raises MachineError
-// with the file name and line; it is never replaced by an empty registry.
+// written back atomically (new file, fsync, rename) by Flush, under a lock on the file shared
+// with every other process of the machine; changes of this process that are not written yet are
+// made again on what another process wrote meanwhile (registry_hive.h). A damaged file raises
+// MachineError with the file name and line; it is never replaced by an empty registry.
 //
 // Names and string data are UTF-16 in the files; this class gives the ANSI view (the machine's
 // code page), so a byte above 127 written by the engine reads back unchanged.
@@ -55,8 +57,9 @@ class Registry {
   struct Found;   // a key reached by walking a path (links followed), and its hive
   std::optional<Target> Resolve(RegRoot root, std::string_view subKey, bool forWrite);
   // Walks the first `count` names of the target's path from its hive's root, following
-  // symbolic-link keys (the last one only with `followLast`); with `create`, missing keys are
-  // made. Fails (ThreadError) when a key is missing or may not be made.
+  // symbolic-link keys (the last one only with `followLast`); with `create`, a missing key ends
+  // the walk and the names from it on are returned for the caller to make. Fails (ThreadError)
+  // when a key is missing or may not be made.
   std::optional<Found> Walk(const Target& target, size_t count, bool followLast, bool create);
   // The hive and path a link key's SymbolicLinkValue names ("\REGISTRY\Machine\...").
   std::optional<Target> LinkTarget(const HiveKey& link);

@@ -1,6 +1,7 @@
 #include "host/posix/registry_hive.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -28,7 +29,44 @@ int CompareSortKey(std::u16string_view key, std::u16string_view name) {
 
 std::string ErrnoText(int err) { return std::strerror(err); }
 
+// An exclusive lock on the lock file beside a registry file, held while the file is read,
+// changed and replaced. The lock file stays: removing it would let a waiter lock a file that is
+// gone while a newcomer locks a new one.
+class HiveFileLock {
+ public:
+  explicit HiveFileLock(const std::string& hivePath) {
+    fd_ = ::open((hivePath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+      error_ = errno;
+      return;
+    }
+    while (::flock(fd_, LOCK_EX) != 0) {
+      if (errno == EINTR) continue;
+      error_ = errno;
+      ::close(fd_);
+      fd_ = -1;
+      return;
+    }
+  }
+  ~HiveFileLock() {
+    if (fd_ >= 0) ::close(fd_);  // releases the lock
+  }
+  HiveFileLock(const HiveFileLock&) = delete;
+  HiveFileLock& operator=(const HiveFileLock&) = delete;
+  int Error() const { return error_; }
+
+ private:
+  int fd_ = -1;
+  int error_ = 0;
+};
+
 }  // namespace
+
+std::vector<std::u16string> KeyPath(const HiveKey& key) {
+  std::vector<std::u16string> path;
+  for (const HiveKey* at = &key; at->Parent(); at = at->Parent()) path.push_back(at->Name());
+  return {path.rbegin(), path.rend()};
+}
 
 uint64_t NowFileTimeTicks() {
   timespec ts{};
@@ -55,58 +93,56 @@ bool NamesEqual(std::u16string_view a, std::u16string_view b) {
 HiveKey::HiveKey(std::u16string_view name, HiveKey* parent, uint64_t modified)
     : modified(modified), name_(name), sortKey_(NameSortKey(name)), parent_(parent) {}
 
-size_t HiveKey::Locate(std::u16string_view name, bool* found) const {
-  size_t low = 0, high = children_.size();
-  while (low < high) {
-    size_t mid = low + (high - low) / 2;
-    if (CompareSortKey(children_[mid]->sortKey_, name) < 0) {
-      low = mid + 1;
-    } else {
-      high = mid;
-    }
-  }
-  // Names with the same sort key are next to each other; almost always there is one at most.
-  for (size_t at = low; at < children_.size() && CompareSortKey(children_[at]->sortKey_, name) == 0;
-       ++at) {
-    if (NamesEqual(children_[at]->name_, name)) {
-      *found = true;
-      return at;
-    }
-  }
-  *found = false;
-  return low;
+bool SubKeyOrder::operator()(const std::unique_ptr<HiveKey>& a,
+                             const std::unique_ptr<HiveKey>& b) const {
+  return a->sortKey_ < b->sortKey_;
+}
+bool SubKeyOrder::operator()(const std::unique_ptr<HiveKey>& a, Key b) const {
+  return std::u16string_view(a->sortKey_) < b.sortKey;
+}
+bool SubKeyOrder::operator()(Key a, const std::unique_ptr<HiveKey>& b) const {
+  return a.sortKey < std::u16string_view(b->sortKey_);
+}
+
+std::pair<HiveKey::SubKeys::const_iterator, HiveKey::SubKeys::const_iterator> HiveKey::SameSortKey(
+    std::u16string_view name) const {
+  // The key is made once per lookup rather than per comparison; names are short.
+  thread_local std::u16string key;
+  key.resize(name.size());
+  for (size_t i = 0; i < name.size(); ++i) key[i] = SortNameUnit(name[i]);
+  return children_.equal_range(SubKeyOrder::Key{key});
+}
+
+HiveKey::SubKeys::const_iterator HiveKey::Locate(std::u16string_view name) const {
+  for (auto [at, end] = SameSortKey(name); at != end; ++at)
+    if (NamesEqual((*at)->name_, name)) return at;
+  return children_.end();
 }
 
 HiveKey* HiveKey::FindChild(std::u16string_view name) const {
-  bool found;
-  size_t at = Locate(name, &found);
-  return found ? children_[at].get() : nullptr;
+  auto at = Locate(name);
+  return at == children_.end() ? nullptr : at->get();
 }
 
 HiveKey* HiveKey::AddChild(std::u16string_view name, uint64_t time, bool* created) {
   if (created) *created = false;
-  size_t at;
-  // Keys mostly arrive in order (a file Wine wrote), so try the end first.
-  if (children_.empty() || CompareSortKey(children_.back()->sortKey_, name) < 0) {
-    at = children_.size();
-  } else {
-    bool found;
-    at = Locate(name, &found);
-    if (found) return children_[at].get();
+  // Keys mostly arrive in order (a file Wine wrote): then the end is the place, found at once.
+  auto place = children_.end();
+  if (!children_.empty() && CompareSortKey((*children_.rbegin())->sortKey_, name) >= 0) {
+    auto [first, last] = SameSortKey(name);
+    for (auto at = first; at != last; ++at)
+      if (NamesEqual((*at)->name_, name)) return at->get();
+    place = first;  // before the sub-keys of the same sort key, where a sorted list puts it
   }
-  auto child = std::make_unique<HiveKey>(name, this, time);
-  HiveKey* raw = child.get();
-  children_.insert(children_.begin() + static_cast<std::ptrdiff_t>(at), std::move(child));
+  auto child = children_.emplace_hint(place, std::make_unique<HiveKey>(name, this, time));
   if (created) *created = true;
-  return raw;
+  return child->get();
 }
 
 std::unique_ptr<HiveKey> HiveKey::RemoveChild(const HiveKey* child) {
-  bool found;
-  size_t at = Locate(child->name_, &found);
-  if (!found || children_[at].get() != child) return nullptr;
-  std::unique_ptr<HiveKey> removed = std::move(children_[at]);
-  children_.erase(children_.begin() + static_cast<std::ptrdiff_t>(at));
+  auto at = Locate(child->name_);
+  if (at == children_.end() || at->get() != child) return nullptr;
+  std::unique_ptr<HiveKey> removed = std::move(children_.extract(at).value());
   removed->parent_ = nullptr;
   return removed;
 }
@@ -175,9 +211,55 @@ RegistryHive::Identity RegistryHive::CurrentIdentity() const {
 }
 
 void RegistryHive::Refresh() {
-  if (loaded_ && dirty_) return;  // unsaved changes win over the file; Flush overwrites it
   if (loaded_ && CurrentIdentity() == identity_) return;
+  Reload();
+}
+
+void RegistryHive::Reload() {
   Load();
+  for (const HiveChange& change : unsaved_) Make(*content_.root, change);
+  if (!unsaved_.empty()) dirty_ = true;
+}
+
+bool RegistryHive::Make(HiveKey& root, const HiveChange& change) {
+  using Kind = HiveChange::Kind;
+  if (change.kind == Kind::kDeleteKey && change.path.empty()) return false;
+  const size_t walk = change.kind == Kind::kDeleteKey ? change.path.size() - 1 : change.path.size();
+  HiveKey* key = &root;
+  for (size_t i = 0; i < walk; ++i) {
+    HiveKey* child = key->FindChild(change.path[i]);
+    if (!child) {
+      if (change.kind != Kind::kCreateKey) return false;
+      child = key->AddChild(change.path[i], change.time);
+      key->modified = change.time;
+    }
+    key = child;
+  }
+  switch (change.kind) {
+    case Kind::kCreateKey:
+      return true;
+    case Kind::kSetValue:
+      key->SetValue(change.name, change.type, change.data);
+      break;
+    case Kind::kDeleteValue:
+      if (!key->DeleteValue(change.name)) return false;
+      break;
+    case Kind::kDeleteKey: {
+      HiveKey* gone = key->FindChild(change.path.back());
+      if (!gone || (!gone->Children().empty() && !change.withSubKeys)) return false;
+      key->RemoveChild(gone);
+      break;
+    }
+  }
+  key->modified = change.time;
+  return true;
+}
+
+bool RegistryHive::Apply(HiveChange change) {
+  if (!Make(*content_.root, change)) return false;
+  unsaved_.push_back(std::move(change));
+  dirty_ = true;
+  return true;
 }
 
 void RegistryHive::Load() {
@@ -229,6 +311,16 @@ void RegistryHive::Load() {
 
 bool RegistryHive::Flush() {
   if (!loaded_ || !dirty_) return true;
+  HiveFileLock lock(path_);
+  if (lock.Error()) return Fail(WinErrorFromErrno(lock.Error()));
+  // Another process wrote the file since we read it: start from what it wrote.
+  if (CurrentIdentity() != identity_) {
+    try {
+      Reload();
+    } catch (const MachineError&) {
+      return Fail(kErrorBadFormat);
+    }
+  }
   std::string text = FormatWineRegistry(content_);
 
   static std::atomic<unsigned> counter{0};
@@ -268,6 +360,7 @@ bool RegistryHive::Flush() {
   }
   identity_ = IdentityOf(st);
   dirty_ = false;
+  unsaved_.clear();
   return true;
 }
 

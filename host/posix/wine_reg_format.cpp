@@ -392,7 +392,8 @@ class Formatter {
             wide_[i] = static_cast<char16_t>(static_cast<unsigned char>(data[2 * i]) |
                                              (static_cast<unsigned char>(data[2 * i + 1]) << 8));
           out_ += '"';
-          AppendWineEscaped(out_, wide_, '"', '"');
+          // The terminating NUL is implied by the quotes; the reader adds it back.
+          AppendWineEscaped(out_, std::u16string_view(wide_).substr(0, wide_.size() - 1), '"', '"');
           out_ += "\"\n";
           return;
         }
@@ -456,7 +457,6 @@ size_t AppendWineEscaped(std::string& out, std::u16string_view text, char quote1
       continue;
     }
     if (c < 32) {
-      if (c == 0 && !more) continue;  // the terminating NUL; the reader adds it back
       out += '\\';
       if (kControlEscapes[c] != '.') {
         out += kControlEscapes[c];

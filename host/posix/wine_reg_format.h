@@ -41,8 +41,9 @@ HiveContent ParseWineRegistry(std::string_view text, const std::string& fileName
 std::string FormatWineRegistry(const HiveContent& content);
 
 // Appends `text` escaped as Wine writes strings; `quote1`/`quote2` are the characters that also
-// get a backslash ('"' in values, '[' and ']' in key paths). A NUL that ends the text is left out
-// (the reader adds it back). Returns the number of characters appended.
+// get a backslash ('"' in values, '[' and ']' in key paths). Every unit is written, a NUL at the
+// end too (names keep it; string data leaves its terminator out before calling). Returns the
+// number of characters appended.
 size_t AppendWineEscaped(std::string& out, std::u16string_view text, char quote1, char quote2);
 
 // Reads an escaped string from `text` at `pos` up to the unescaped character `end` into `out`

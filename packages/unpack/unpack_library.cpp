@@ -19,7 +19,9 @@
 #include <cstring>
 #include <ctime>
 #include <deque>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "packages/unpack_api.h"
@@ -335,6 +337,17 @@ std::string FolderOf(const std::string& path) {
   return cut == std::string::npos ? std::string() : path.substr(0, cut);
 }
 
+// A cabinet's path as paths compare: Windows paths (the engine's file system) ignoring case.
+std::string CabinetPathKey(std::string path) {
+  if (g.customFileSystem)
+    for (char& c : path)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return path;
+}
+
+// The cabinet number of a set is 16 bits wide; a longer chain cannot be a real set.
+constexpr size_t kMaxCabinetsInSet = 65535;
+
 // One Enumerate: the cabinet set opened so far and the paths libmspack holds on to.
 class Extraction {
  public:
@@ -351,6 +364,7 @@ class Extraction {
       return false;
     }
     cabinets_.push_back(cab);
+    Remember(paths_.back(), cab);
     return true;
   }
 
@@ -373,6 +387,11 @@ class Extraction {
       Fail("the cabinet names an unusable next cabinet \"" + name + "\"");
       return false;
     }
+    if (cabinets_.size() >= kMaxCabinetsInSet) {
+      Fail("the cabinet set goes on past " + std::to_string(kMaxCabinetsInSet) +
+           " cabinets: a damaged set");
+      return false;
+    }
     UnpackCabinetRecord record = {};
     record.cabinetName = name.c_str();
     const std::string folder = FolderOf(paths_.back());
@@ -385,10 +404,22 @@ class Extraction {
     std::string path = record.folder;
     if (!path.empty() && path.back() != '\\' && path.back() != '/') path += Separator();
     path += name;
+    // A set that names one of its own cabinets again would be read for ever.
+    if (seenPaths_.count(CabinetPathKey(path))) {
+      Fail("the cabinet set comes back to \"" + path + "\": a damaged set");
+      return false;
+    }
     paths_.push_back(path);
     mscabd_cabinet* next = cabd_->open(cabd_, paths_.back().c_str());
     if (!next) {
       Fail(std::string(MspackErrorText(cabd_->last_error(cabd_))) + " (\"" + path + "\")");
+      return false;
+    }
+    // A copy of an earlier cabinet under another name comes back too.
+    if (numbers_.count({next->set_id, next->set_index})) {
+      Fail("\"" + path + "\" is cabinet " + std::to_string(next->set_index) + " of set " +
+           std::to_string(next->set_id) + " again: the cabinet set comes back, a damaged set");
+      cabd_->close(cabd_, next);
       return false;
     }
     if (cabd_->append(cabd_, last, next) != MSPACK_ERR_OK) {
@@ -397,6 +428,7 @@ class Extraction {
       return false;
     }
     cabinets_.push_back(next);
+    Remember(path, next);
     return true;
   }
 
@@ -411,9 +443,17 @@ class Extraction {
   }
 
  private:
+  void Remember(const std::string& path, const mscabd_cabinet* cab) {
+    seenPaths_.insert(CabinetPathKey(path));
+    numbers_.insert({cab->set_id, cab->set_index});
+  }
+
   mscab_decompressor* cabd_;
   std::vector<mscabd_cabinet*> cabinets_;
   std::deque<std::string> paths_;  // libmspack keeps the pointers
+  // Every cabinet of the set so far, by path and by set ID and number.
+  std::set<std::string> seenPaths_;
+  std::set<std::pair<unsigned, unsigned>> numbers_;
 };
 
 // Returns true on success or on a stop requested by an answer of -1.

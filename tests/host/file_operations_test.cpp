@@ -108,7 +108,7 @@ TEST(FileOperations, ListingsFollowWindowsMasks) {
   for (const auto& e : *root) EXPECT_NE(e.name, "..");  // a root has no ".."
 }
 
-TEST(FileOperations, DenyWriteKeepsOtherWritersOut) {
+TEST(FileOperations, DenyWriteKeepsOtherWritersOutAndReadersTogether) {
   test::TempMachine machine;
   auto& host = machine.host();
   auto holder = host.OpenFile("C:\\log.ini", {OpenMode::kOpenAlways, true});
@@ -122,6 +122,21 @@ TEST(FileOperations, DenyWriteKeepsOtherWritersOut) {
   EXPECT_TRUE(host.OpenFile("C:\\log.ini", {OpenMode::kRead, false}));
   holder.reset();
   EXPECT_TRUE(host.OpenFile("C:\\log.ini", {OpenMode::kReadWrite, false}));
+
+  // Readers that deny writing share the file with each other (parallel setups reading one
+  // package), but not with a writer, whichever came first.
+  auto reader = host.OpenFile("C:\\log.ini", {OpenMode::kRead, true});
+  ASSERT_TRUE(reader);
+  EXPECT_TRUE(host.OpenFile("C:\\log.ini", {OpenMode::kRead, true}));
+  EXPECT_FALSE(host.OpenFile("C:\\log.ini", {OpenMode::kReadWrite, false}));
+  EXPECT_EQ(host.LastError(), kErrorSharingViolation);
+  reader.reset();
+  auto writer = host.OpenFile("C:\\log.ini", {OpenMode::kReadWrite, false});
+  ASSERT_TRUE(writer);
+  EXPECT_TRUE(host.OpenFile("C:\\log.ini", {OpenMode::kReadWrite, false}));  // writers share
+  EXPECT_FALSE(host.OpenFile("C:\\log.ini", {OpenMode::kRead, true}));
+  EXPECT_EQ(host.LastError(), kErrorSharingViolation);
+  EXPECT_TRUE(host.OpenFile("C:\\log.ini", {OpenMode::kRead, false}));
 }
 
 TEST(FileOperations, TimesRoundTripAndConvertToDosFormat) {

@@ -66,6 +66,60 @@ TEST(MachineFacts, SettingsFileOverridesTheMachine) {
   EXPECT_LT(host.CompareLocale("a", "b", false), 0);
 }
 
+TEST(MachineFacts, SettingsFileWithCrLineEndsOrAByteOrderMarkIsRead) {
+  // CR-only line ends (as the engine's own INI files may have), CR LF, and a UTF-8 mark.
+  for (const char* text : {"[System]\rAdmin=0\rPlatform=9x\r",
+                           "\xEF\xBB\xBF[System]\r\nAdmin=0\r\nPlatform=9x\r\n",
+                           "\xEF\xBB\xBF[System]\nAdmin = 0\nPlatform=9x"}) {
+    test::TempMachine machine(text);
+    EXPECT_FALSE(machine.host().Facts().admin) << text;
+    EXPECT_EQ(machine.host().Facts().platform, OsPlatform::kWindows9x) << text;
+  }
+}
+
+TEST(MachineSettingsFile, WhatCannotBeUsedIsReportedWithItsLine) {
+  using namespace std::string_literals;
+  std::vector<std::string> warnings;
+  MachineSettings settings = MachineSettings::Parse(
+      "Admin=0\n"                       // 1: outside a section
+      "[System]\r\n"                    // 2
+      "; a comment\n"                   // 3
+      "Admn=0\n"                        // 4: a typing error
+      "Admin=maybe\n"                   // 5: no yes/no
+      "Admin=0   ; not an admin\n"      // 6
+      "admin=1\n"                       // 7: set before
+      "just words\n"                    // 8
+      "=value\n"                        // 9
+      "[Locale\n"                       // 10
+      "[Sytem]\n"                       // 11
+      "Platform=9x\n"                   // 12: in the unknown section
+      "[Associations]\n"                // 13
+      ".txt=C:\\notepad.exe\n"          // 14
+      "bad\x00line=1\n"s,              // 15
+      &warnings);
+  EXPECT_EQ(settings.GetBool("System", "Admin"), false);
+  EXPECT_EQ(settings.Get("Associations", ".TXT"), "C:\\notepad.exe");
+  EXPECT_FALSE(settings.Get("System", "Platform"));
+  const std::vector<std::string> expected = {
+      "1: a key outside a section: Admin=0",
+      "4: unknown key of [System], not used: Admn=0",
+      "5: not a yes/no value (1, 0, yes, no, true, false), not used: Admin=maybe",
+      "7: the key was set before, the first one is used: admin=1",
+      "8: neither a section, a key=value line nor a comment: just words",
+      "9: a value without a key: =value",
+      "10: not a section header: [Locale",
+      "11: unknown section, its keys are not used: [Sytem]",
+      "15: a line with a NUL byte cannot be read: bad\\0line=1",
+  };
+  EXPECT_EQ(warnings, expected);
+
+  // The template a new machine gets reads without a warning.
+  test::TempMachine machine;
+  warnings.clear();
+  MachineSettings::Parse(test::ReadHostFile(machine.HostPath("sxmachine.ini")), &warnings);
+  EXPECT_EQ(warnings, std::vector<std::string>{});
+}
+
 TEST(MachineFacts, SystemLanguageInTheRegistryChoosesTheCodePage) {
   test::TempMachine machine;
   ASSERT_TRUE(machine.host().RegSetValue(host::RegRoot::kLocalMachine,

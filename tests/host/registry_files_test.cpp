@@ -1,5 +1,6 @@
 // The registry files of a machine folder: what a flush writes, that it is atomic, that a file
-// changed on disk is read again, and that a damaged file is reported and never written over.
+// changed on disk is read again with this process's unsaved changes made again on it, and that
+// a damaged file is reported and never written over.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -99,7 +100,7 @@ TEST(RegistryFlush, MissingFilesAreEmptyAndMadeOnlyAfterAChange) {
   ASSERT_TRUE(m.registry->CreateKey(RegRoot::kCurrentUser, "Software\\Vendor"));
   ASSERT_TRUE(m.registry->SetValue(RegRoot::kCurrentUser, "Software\\Vendor", "Name", Sz("x")));
   EXPECT_TRUE(m.registry->Flush());
-  EXPECT_EQ(m.folder.Names(), std::set<std::string>{"user.reg"});
+  EXPECT_EQ(m.folder.Names(), (std::set<std::string>{"user.reg", "user.reg.lock"}));
   std::string text = m.Text("user.reg");
   EXPECT_TRUE(text.starts_with(kUserHead)) << text;
   EXPECT_NE(text.find("\n[Software\\\\Vendor] "), std::string::npos) << text;
@@ -126,7 +127,8 @@ TEST(RegistryFlush, WritesWineFormatAndKeepsEverythingElseOfTheFile) {
   ASSERT_TRUE(m.registry->SetValue(RegRoot::kCurrentUser, "Control Panel\\Colors", "Count",
                                    RegValue{kRegDword, std::string("\x2a\0\0\0", 4)}));
   ASSERT_TRUE(m.registry->Flush());
-  EXPECT_EQ(m.folder.Names(), (std::set<std::string>{"system.reg", "user.reg", "userdef.reg"}));
+  EXPECT_EQ(m.folder.Names(),
+            (std::set<std::string>{"system.reg", "user.reg", "user.reg.lock", "userdef.reg"}));
   // Untouched files are not rewritten.
   EXPECT_TRUE(m.Text("system.reg") == Sample("system.reg"));
 
@@ -156,7 +158,9 @@ TEST(RegistryFlush, LeavesNoTemporaryFileAndFailsWithoutTouchingTheOldFile) {
   ASSERT_TRUE(m.registry->CreateKey(RegRoot::kCurrentUser, "Software\\One"));
   ASSERT_TRUE(m.registry->CreateKey(RegRoot::kLocalMachine, "Software\\Two"));
   ASSERT_TRUE(m.registry->Flush());
-  EXPECT_EQ(m.folder.Names(), (std::set<std::string>{"system.reg", "user.reg", "userdef.reg"}));
+  const std::set<std::string> files = {"system.reg", "system.reg.lock", "user.reg",
+                                       "user.reg.lock", "userdef.reg"};
+  EXPECT_EQ(m.folder.Names(), files);
 
   // A file that cannot be replaced (a folder took its place): the flush fails, cleans up after
   // itself and keeps the change for a later flush.
@@ -166,7 +170,9 @@ TEST(RegistryFlush, LeavesNoTemporaryFileAndFailsWithoutTouchingTheOldFile) {
   WriteFile(m.folder.File("userdef.reg/keep"), "x");
   EXPECT_FALSE(m.registry->Flush());
   EXPECT_NE(ThreadError(), kErrorSuccess);
-  EXPECT_EQ(m.folder.Names(), (std::set<std::string>{"system.reg", "user.reg", "userdef.reg"}));
+  std::set<std::string> withLock = files;
+  withLock.insert("userdef.reg.lock");
+  EXPECT_EQ(m.folder.Names(), withLock);
   fs::remove_all(m.folder.File("userdef.reg"));
   EXPECT_TRUE(m.registry->Flush());
   EXPECT_NE(m.Text("userdef.reg").find("[Software\\\\Three]"), std::string::npos);
@@ -195,21 +201,57 @@ TEST(RegistryReload, FileChangedOnDiskIsReadAgain) {
   EXPECT_FALSE(m.registry->KeyExists(RegRoot::kCurrentUser, "App"));
 }
 
-TEST(RegistryReload, UnsavedChangesWinOverTheFileAndReplaceItAtTheFlush) {
+TEST(RegistryReload, ChangesOfAnotherProcessAreReadAndOursAreMadeAgainOnThem) {
   Machine m;
-  WriteFile(m.folder.File("user.reg"), kUserHead + "\n[App] 1700000000\n\"v\"=\"one\"\n");
+  WriteFile(m.folder.File("user.reg"),
+            kUserHead + "\n[App] 1700000000\n\"v\"=\"one\"\n\n[Gone] 1700000000\n\"x\"=\"1\"\n"
+                        "\n[Keep] 1700000000\n\"y\"=\"1\"\n\"z\"=\"1\"\n");
   ASSERT_TRUE(m.registry->SetValue(RegRoot::kCurrentUser, "App", "mine", Sz("ours")));
-  WriteFile(m.folder.File("user.new"), kUserHead + "\n[Other] 1700000000\n\"v\"=\"theirs\"\n");
+  ASSERT_TRUE(m.registry->CreateKey(RegRoot::kCurrentUser, "New\\Sub"));
+  ASSERT_TRUE(m.registry->SetValue(RegRoot::kCurrentUser, "Gone", "late", Sz("lost")));
+  ASSERT_TRUE(m.registry->DeleteValue(RegRoot::kCurrentUser, "Keep", "y"));
+  // Another process replaces the file meanwhile: it changed "v", made "Other", deleted "Gone".
+  WriteFile(m.folder.File("user.new"),
+            kUserHead + "\n[App] 1700000000\n\"v\"=\"two\"\n\n[Keep] 1700000000\n\"y\"=\"1\"\n"
+                        "\"z\"=\"1\"\n\n[Other] 1700000000\n\"v\"=\"theirs\"\n");
   fs::rename(m.folder.File("user.new"), m.folder.File("user.reg"));
 
-  EXPECT_EQ(m.registry->QueryValue(RegRoot::kCurrentUser, "App", "v"), Sz("one"));
-  EXPECT_FALSE(m.registry->KeyExists(RegRoot::kCurrentUser, "Other"));
+  // Reading sees both: theirs, and ours made again on theirs.
+  EXPECT_EQ(m.registry->QueryValue(RegRoot::kCurrentUser, "App", "v"), Sz("two"));
+  EXPECT_EQ(m.registry->QueryValue(RegRoot::kCurrentUser, "App", "mine"), Sz("ours"));
+  EXPECT_EQ(m.registry->QueryValue(RegRoot::kCurrentUser, "Other", "v"), Sz("theirs"));
+  EXPECT_TRUE(m.registry->KeyExists(RegRoot::kCurrentUser, "New\\Sub"));
+  EXPECT_FALSE(m.registry->QueryValue(RegRoot::kCurrentUser, "Keep", "y"));
+  // A value set in a key that was deleted after it is gone with the key.
+  EXPECT_FALSE(m.registry->KeyExists(RegRoot::kCurrentUser, "Gone"));
   ASSERT_TRUE(m.registry->Flush());
   std::string text = m.Text("user.reg");
-  EXPECT_NE(text.find("\"mine\"=\"ours\""), std::string::npos);
-  EXPECT_EQ(text.find("theirs"), std::string::npos);
-  // After the flush the file is ours again, so it is not read back needlessly.
-  EXPECT_EQ(m.registry->QueryValue(RegRoot::kCurrentUser, "App", "mine"), Sz("ours"));
+  for (const char* expected : {"\"v\"=\"two\"", "\"mine\"=\"ours\"", "\"v\"=\"theirs\"", "[New\\\\Sub]",
+                               "\"z\"=\"1\""})
+    EXPECT_NE(text.find(expected), std::string::npos) << expected << "\n" << text;
+  EXPECT_EQ(text.find("Gone"), std::string::npos) << text;
+  EXPECT_EQ(text.find("\"y\""), std::string::npos) << text;
+}
+
+TEST(RegistryReload, TwoRegistriesOnOneMachineKeepEachOthersChanges) {
+  Machine m;
+  Registry second(Registry::Files{m.folder.File("system.reg"), m.folder.File("user.reg"),
+                                  m.folder.File("userdef.reg")},
+                  m.ansi, true);
+  // Each holds a change the other has not seen when it flushes.
+  ASSERT_TRUE(m.registry->CreateKey(RegRoot::kLocalMachine, "Software\\Par"));
+  ASSERT_TRUE(m.registry->SetValue(RegRoot::kLocalMachine, "Software\\Par", "first", Sz("1")));
+  ASSERT_TRUE(second.CreateKey(RegRoot::kLocalMachine, "Software\\Par"));
+  ASSERT_TRUE(second.SetValue(RegRoot::kLocalMachine, "Software\\Par", "second", Sz("2")));
+  ASSERT_TRUE(second.Flush());
+  ASSERT_TRUE(m.registry->Flush());
+  ASSERT_TRUE(second.SetValue(RegRoot::kLocalMachine, "Software\\Par", "third", Sz("3")));
+  ASSERT_TRUE(second.Flush());
+  m.Open();
+  for (const char* name : {"first", "second", "third"})
+    EXPECT_TRUE(m.registry->QueryValue(RegRoot::kLocalMachine, "Software\\Par", name)) << name;
+  // The lock file stays beside the hive; no temporary file is left.
+  EXPECT_EQ(m.folder.Names(), (std::set<std::string>{"system.reg", "system.reg.lock"}));
 }
 
 // ---- damaged files

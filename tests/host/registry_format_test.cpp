@@ -2,6 +2,7 @@
 // value type and escape reads as Wine means it, and damaged text is reported with its line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <functional>
 #include <random>
@@ -59,8 +60,8 @@ void ExpectSameKeys(const HiveKey& a, const HiveKey& b, size_t* keys) {
     EXPECT_EQ(a.Values()[i].data, b.Values()[i].data);
   }
   ASSERT_EQ(a.Children().size(), b.Children().size());
-  for (size_t i = 0; i < a.Children().size(); ++i)
-    ExpectSameKeys(*a.Children()[i], *b.Children()[i], keys);
+  for (auto ai = a.Children().begin(), bi = b.Children().begin(); ai != a.Children().end(); ++ai, ++bi)
+    ExpectSameKeys(**ai, **bi, keys);
 }
 
 HiveContent Parse(std::string_view text) { return ParseWineRegistry(text, "test.reg"); }
@@ -250,6 +251,28 @@ TEST(RegistryFormat, KeysClassesLinksAndOptionsSurviveARoundTrip) {
   EXPECT_EQ(FormatWineRegistry(content), text);
 }
 
+TEST(RegistryFormat, NamesEndingInNulSurviveARoundTrip) {
+  using namespace std::string_literals;
+  // "A" and "A<NUL>" are two keys (and "v", "v<NUL>" two values): a save must keep them apart.
+  HiveContent content;
+  content.relativeTo = "REGISTRY\\\\Machine";
+  const std::u16string withNul(u"A\0", 2), valueWithNul(u"v\0", 2);
+  HiveKey* plain = content.root->AddChild(u"A", 0x1da1747c67fd687ull);
+  HiveKey* nul = content.root->AddChild(withNul, 0x1da1747c67fd687ull);
+  ASSERT_NE(plain, nul);
+  plain->SetValue(u"v", kRegDword, "\x01\0\0\0"s);
+  nul->SetValue(u"v", kRegDword, "\x02\0\0\0"s);
+  nul->SetValue(valueWithNul, kRegDword, "\x03\0\0\0"s);
+  nul->keyClass = std::u16string(u"c\0", 2);
+  std::string text = FormatWineRegistry(content);
+  EXPECT_NE(text.find("[A\\0]"), std::string::npos) << text;
+  HiveContent back = Parse(text);
+  size_t keys = 0;
+  ExpectSameKeys(*content.root, *back.root, &keys);
+  EXPECT_EQ(keys, 3u);
+  EXPECT_EQ(FormatWineRegistry(back), text);
+}
+
 TEST(RegistryFormat, EmptyHiveIsWrittenAsItsRootKey) {
   HiveContent content;
   content.relativeTo = "REGISTRY\\\\User\\\\.Default";
@@ -266,15 +289,62 @@ TEST(RegistryFormat, SubKeysAreOrderedAndFoundAsWineAndWindowsDo) {
   for (const auto& child : root.Children()) order.push_back(child->Name());
   // Wine orders by lower case: '_' before the letters, a prefix before longer names.
   EXPECT_EQ(order, (std::vector<std::u16string>{u"_x", u"A", u"ab", u"b", u"Z", u"\u00e9t\u00e9"}));
-  EXPECT_EQ(root.FindChild(u"AB"), root.Children()[2].get());
-  EXPECT_EQ(root.FindChild(u"\u00c9T\u00c9"), root.Children()[5].get());  // ÉTÉ is été
+  auto nth = [&](size_t i) { return std::next(root.Children().begin(), static_cast<long>(i))->get(); };
+  EXPECT_EQ(root.FindChild(u"AB"), nth(2));
+  EXPECT_EQ(root.FindChild(u"\u00c9T\u00c9"), nth(5));  // ÉTÉ is été
   EXPECT_EQ(root.FindChild(u"c"), nullptr);
   bool created = true;
-  EXPECT_EQ(root.AddChild(u"z", 0, &created), root.Children()[4].get());
+  EXPECT_EQ(root.AddChild(u"z", 0, &created), nth(4));
   EXPECT_FALSE(created);
   EXPECT_NE(root.RemoveChild(root.FindChild(u"a")), nullptr);
   EXPECT_EQ(root.FindChild(u"A"), nullptr);
   EXPECT_EQ(root.Children().size(), 5u);
+}
+
+TEST(RegistryFormat, ManySubKeysInAnyOrderAreKeptInWinesOrder) {
+  std::vector<std::u16string> names;
+  for (int i = 0; i < 3000; ++i) {
+    std::string n = (i % 3 ? "Key" : "key_") + std::to_string(i * 7919 % 3001);
+    names.emplace_back(n.begin(), n.end());
+  }
+  std::vector<std::u16string> shuffled = names;
+  std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(7));
+  HiveKey inOrder(u"", nullptr, 0), anyOrder(u"", nullptr, 0);
+  std::sort(names.begin(), names.end(), [](const std::u16string& a, const std::u16string& b) {
+    return NameSortKey(a) < NameSortKey(b);
+  });
+  for (const auto& name : names) inOrder.AddChild(name, 0);
+  for (const auto& name : shuffled) anyOrder.AddChild(name, 0);
+  std::vector<std::u16string> a, b;
+  for (const auto& child : inOrder.Children()) a.push_back(child->Name());
+  for (const auto& child : anyOrder.Children()) b.push_back(child->Name());
+  EXPECT_EQ(a, names);
+  EXPECT_EQ(b, names);
+  // Every one is found by any letter case, removed once, and the rest stays in order.
+  for (size_t i = 0; i < shuffled.size(); i += 2) {
+    std::u16string upper = shuffled[i];
+    for (auto& c : upper) c = FoldNameUnit(c);
+    HiveKey* key = anyOrder.FindChild(upper);
+    ASSERT_NE(key, nullptr);
+    EXPECT_NE(anyOrder.RemoveChild(key), nullptr);
+    EXPECT_EQ(anyOrder.FindChild(shuffled[i]), nullptr);
+  }
+  EXPECT_EQ(anyOrder.Children().size(), shuffled.size() / 2);
+  EXPECT_TRUE(std::is_sorted(anyOrder.Children().begin(), anyOrder.Children().end(),
+                             [](const auto& x, const auto& y) {
+                               return NameSortKey(x->Name()) < NameSortKey(y->Name());
+                             }));
+  // Two names Windows tells apart with one sort key (the Kelvin sign and "k"): the one added
+  // later goes first, as it always did.
+  if (SortNameUnit(u'\u212a') == u'k') {
+    HiveKey key(u"", nullptr, 0);
+    key.AddChild(u"k", 0);
+    key.AddChild(u"\u212a", 0);
+    ASSERT_EQ(key.Children().size(), 2u);
+    EXPECT_EQ((*key.Children().begin())->Name(), u"\u212a");
+    EXPECT_NE(key.FindChild(u"K"), nullptr);
+    EXPECT_EQ(key.FindChild(u"K")->Name(), u"k");
+  }
 }
 
 TEST(RegistryFormat, RepeatedKeysAndValuesMergeWithTheLastWinning) {
@@ -324,7 +394,7 @@ TEST(RegistryFormat, EscapesAreWrittenAsWineWritesThem) {
   EXPECT_EQ(write(u"[x]", '[', ']'), R"(\[x\])");
   EXPECT_EQ(write(u"\n\r\t\a\b\v\f\x1b"), R"(\n\r\t\a\b\v\f\e)");
   EXPECT_EQ(write(u"\x01x\x01" u"7\x10\x1f"), R"(\1x\0017\20\37)");
-  EXPECT_EQ(write(std::u16string(u"a\0b\0", 4)), R"(a\0b)");  // the ending NUL is left out
+  EXPECT_EQ(write(std::u16string(u"a\0b\0", 4)), R"(a\0b\0)");  // a NUL at the end is kept
   EXPECT_EQ(write(u"\u00e9t\u00e9"), R"(\xe9t\xe9)");
   EXPECT_EQ(write(u"\u00e9a\u00e9F\u00e9g\u20ac1"), R"(\x00e9a\x00e9F\xe9g\x20ac1)");
   EXPECT_EQ(write(u"\u0410\u044f"), R"(\x410\x44f)");

@@ -1,6 +1,11 @@
 // sxtool package info|extract: the trailer and the archive of a setup program or ".sxp" package,
 // read through the engine's unpacker on the machine.
+#include <unistd.h>
+
+#include <array>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -27,21 +32,66 @@ int Usage(FILE* out) {
   return out == stdout ? 0 : 2;
 }
 
-// The unpack library written to the machine's temp folder for the tool's lifetime.
+// Host paths of the unpack library and its folder while they exist, for the signal handler.
+char g_libraryFile[4096];
+char g_libraryFolder[4096];
+volatile std::sig_atomic_t g_libraryWritten = 0;
+
+// Removes what the run wrote, then ends the process by the same signal.
+extern "C" void RemoveLibraryAndExit(int signal) {
+  if (g_libraryWritten) {
+    ::unlink(g_libraryFile);
+    ::rmdir(g_libraryFolder);
+  }
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+// The unpack library written for this run alone: into a folder of the machine's temp folder
+// named after the process, so that a second sxtool never rewrites a library this one has loaded.
+// Removed on the way out, also when a signal ends the run (Ctrl-C, kill, a closed pipe).
 class UnpackLibrary {
  public:
   UnpackLibrary() {
-    path_ = WriteUnpackLibrary(host::CurrentHost().TempPath());
+    auto& host = host::CurrentHost();
+    folder_ = host.TempPath() + "sxtool-" + std::to_string(::getpid());
+    auto hostFolder = host.MapPath(folder_);
+    if (!hostFolder || hostFolder->size() + sizeof "/unpack.dll" > sizeof g_libraryFile) return;
+    // A folder of this name can only be left over from a dead process that had our number.
+    if (!host.CreateFolder(folder_) && host.LastError() != host::kErrorAlreadyExists) return;
+    std::strcpy(g_libraryFolder, hostFolder->c_str());
+    std::strcpy(g_libraryFile, (*hostFolder + "/unpack.dll").c_str());
+    struct sigaction action = {};
+    action.sa_handler = RemoveLibraryAndExit;
+    sigemptyset(&action.sa_mask);
+    for (size_t i = 0; i < kSignals.size(); ++i) {
+      sigaction(kSignals[i], nullptr, &previous_[i]);
+      // A signal ignored by whoever started us (nohup, a background job) stays ignored.
+      if (previous_[i].sa_handler != SIG_IGN) sigaction(kSignals[i], &action, nullptr);
+    }
+    g_libraryWritten = 1;
+    path_ = WriteUnpackLibrary(folder_);
     SetUnpackDllPath(path_);
   }
   ~UnpackLibrary() {
     SetUnpackDllPath("");
-    if (!path_.empty()) host::CurrentHost().DeleteFile(path_);
+    if (!g_libraryFolder[0]) return;
+    auto& host = host::CurrentHost();
+    if (!path_.empty()) host.DeleteFile(path_);
+    host.RemoveFolder(folder_);
+    g_libraryWritten = 0;
+    for (size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &previous_[i], nullptr);
+    g_libraryFolder[0] = '\0';
   }
+  UnpackLibrary(const UnpackLibrary&) = delete;
+  UnpackLibrary& operator=(const UnpackLibrary&) = delete;
   bool ok() const { return !path_.empty(); }
 
  private:
-  std::string path_;
+  // Ctrl-C, Ctrl-\, kill, a closed terminal, and a reader that went away ("| head").
+  static constexpr std::array<int, 5> kSignals = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGPIPE};
+  std::string folder_, path_;
+  struct sigaction previous_[kSignals.size()] = {};
 };
 
 std::string AttributeLetters(uint32_t attributes) {
