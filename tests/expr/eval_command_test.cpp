@@ -56,6 +56,15 @@ TEST(EvalCommand, ErrorsGoToStandardErrorWithStatusOne) {
   EXPECT_EQ(out, "Floating point division by zero\n");
   EXPECT_EQ(Eval(machine, {}, &out), 2);
   EXPECT_EQ(Eval(machine, {"1", "2"}, &out), 2);
+  // Unbalanced parentheses and positions that start at 1.
+  EXPECT_EQ(Eval(machine, {"(1"}, &out, true), 1);
+  EXPECT_EQ(out, "Closing parenthesis is expected.\r\n\r\nExpression: (1\r\nPosition: 3\n");
+  EXPECT_EQ(Eval(machine, {"1)"}, &out, true), 1);
+  EXPECT_EQ(out, "Closing parenthesis without an opening one.\r\n\r\nExpression: 1)\r\nPosition: 2\n");
+  EXPECT_EQ(Eval(machine, {",,,"}, &out, true), 1);
+  EXPECT_EQ(out, "Expression expected.\r\n\r\nExpression: ,,,\r\nPosition: 1\n");
+  EXPECT_EQ(Eval(machine, {"1e-5000 + 0"}, &out), 0);
+  EXPECT_EQ(out, "0\n");
 }
 
 TEST(EvalCommand, MachineAndEnvironmentVariables) {
