@@ -108,7 +108,7 @@ TEST_F(SxbuildProject, DatabasesHoldTheWholeProjectAndEachPackagesOwnPart) {
   EXPECT_EQ((*project.Components)[0].ID(), "core");
   EXPECT_EQ((*project.Components)[0].Package, "") << "the main package's components name none";
   EXPECT_EQ((*project.Components)[1].Package, "hellodocs");
-  EXPECT_EQ(project.Features->Count(), 1);
+  EXPECT_EQ(project.Features->Count(), 2);
   EXPECT_EQ(project.InstallTypes->Count(), 2);
   ASSERT_NE(project.Variables->FindVariable("AppID"), nullptr);
   EXPECT_EQ(project.Variables->FindVariable("AppID")->Value, "HelloSX");
@@ -344,6 +344,80 @@ TEST_F(SxbuildProject, BadProjectsFailNamingTheFileAndWriteNothing) {
     EXPECT_TRUE(Contains(run.output, c.expected)) << run.output;
     EXPECT_FALSE(fs::exists(out)) << "nothing is written for a project that cannot be built";
   }
+}
+
+// The engine's reader takes what it can of a damaged file; the builder refuses it, naming the
+// place expat found wrong.
+TEST_F(SxbuildProject, ProjectFilesThatAreNotWellFormedAreRefusedWithLineAndColumn) {
+  const std::string whole = std::string(R"(<sx2project><variables><var name="AppName" value="Hello"/></variables>)") +
+                            "\n<components><component id=\"c\"><files><file src=\"*.*\" dst=\"x\"/></files>" +
+                            "</component></components></sx2project>";
+  const size_t cut = whole.find("value=\"Hel") + 10;
+  struct Case {
+    std::string what, xml, place;
+  };
+  const std::vector<Case> cases = {
+      {"cut off in an attribute value", whole.substr(0, cut), "line 1, column 24"},
+      {"cut off after an element", whole.substr(0, whole.find("<components>")), "line 2, column 1"},
+      {"unclosed comment at the end", whole + "\n<!-- note", "line 3, column 1"},
+      {"empty file", "", "line 1, column 1"},
+      {"NUL byte", "<sx2project>\n<variables>" + std::string(1, '\0') + "</variables></sx2project>", "line 2, column 12"},
+      {"undefined entity", "<sx2project>\n <variables><var name=\"A\" value=\"&nbsp;\"/></variables></sx2project>",
+       "line 2, column 13"},
+      {"second root element", whole + "<sx2project/>", "line 2, column 109"},
+      {"elements that do not match", "<sx2project><variables></sx2project>", "line 1, column 26"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ProjectFolder project;
+    project.Project(c.xml);
+    project.Write("payload/c/a.txt", "a");
+    const SxbuildRun run = RunSxbuild({project.path(), "-o", project / "out"});
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_TRUE(Contains(run.output, "sxbuild: error: " + (project / "project.xml") + ": " + c.place + ": "))
+        << run.output;
+    EXPECT_FALSE(fs::exists(project / "out"));
+  }
+  // Well-formed in every encoding the builder takes: declared 8-bit, undeclared 8-bit, UTF-8.
+  for (const std::string& xml : {std::string("<?xml version=\"1.0\" encoding=\"windows-1252\"?><sx2project version=\"\xC4\"/>"),
+                                 std::string("<sx2project version=\"\xC4\"/>"),
+                                 std::string("\xEF\xBB\xBF<sx2project version=\"\xC3\x84\"/>")}) {
+    ProjectFolder project;
+    project.Project(xml);
+    const SxbuildRun run = RunSxbuild({project.path(), "-o", project / "out"});
+    EXPECT_EQ(run.status, 0) << run.output;
+  }
+}
+
+TEST_F(SxbuildProject, WarnsAboutReferencesToVariablesNobodyDefines) {
+  ProjectFolder project;
+  project.Project(R"xml(<sx2project><variables><var name="AppName" value="Hi %TEMP%"/></variables>
+    <packages><package id="more"><variables><var name="PackageDir" value="%ProgramFiles%\x"/></variables></package></packages>
+    <components><component id="c" condition="SetVariable('Later', 1)">
+      <files><file src="*.*" dst="%InstallPath%\%appname%\%Later%\%PackageDir%\"/></files>
+      <shortcuts><shortcut name="%Programs%\Hello\%AppName%" description="100% sure, 50% off, %% and %"/></shortcuts>
+    </component>
+    <component id="d" package="more"><registry><reg key="HKLM\%Vendor%" param="%Vendor%" value="%CommonProgramsMenu%"/></registry></component>
+    </components></sx2project>)xml");
+  project.Write("payload/c/a.txt", "a");
+  const SxbuildRun run = RunSxbuild({project.path(), "-o", project / "out"});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(Contains(run.output, "sxbuild: warning: " + (project / "project.xml") +
+                                       ": <shortcut name=\"%Programs%\\Hello\\%AppName%\"> in <component id=\"c\">, "
+                                       "attribute name: %Programs% is neither a variable of the project nor one the "
+                                       "engine defines\n"))
+      << run.output;
+  // One warning per name and element.
+  EXPECT_TRUE(Contains(run.output, "<reg> in <component id=\"d\">, attribute key: %Vendor% is neither")) << run.output;
+  size_t warnings = 0;
+  for (size_t at = run.output.find("is neither"); at != std::string::npos; at = run.output.find("is neither", at + 1))
+    ++warnings;
+  EXPECT_EQ(warnings, 2u) << run.output;
+
+  // The sample project refers to nothing unknown.
+  const SxbuildRun example = RunSxbuild({kExample, "-o", project / "example"});
+  ASSERT_EQ(example.status, 0) << example.output;
+  EXPECT_FALSE(Contains(example.output, "is neither")) << example.output;
 }
 
 TEST_F(SxbuildProject, UnreadableFilesAndFoldersAreNamed) {
