@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -32,6 +33,17 @@ constexpr char kOneComponent[] = R"(<sx2project>
 </sx2project>)";
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// 12,345,678
+std::string Grouped(uint64_t n) {
+  const std::string digits = std::to_string(n);
+  std::string out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
+}
 
 std::unique_ptr<TsxMainDatabase> MainDatabaseOf(const std::string& pdb) {
   auto db = std::make_unique<TsxMainDatabase>();
@@ -418,6 +430,91 @@ TEST_F(SxbuildProject, WarnsAboutReferencesToVariablesNobodyDefines) {
   const SxbuildRun example = RunSxbuild({kExample, "-o", project / "example"});
   ASSERT_EQ(example.status, 0) << example.output;
   EXPECT_FALSE(Contains(example.output, "is neither")) << example.output;
+}
+
+TEST_F(SxbuildProject, OnlyTheEngineImageHeadsASetupProgram) {
+  ProjectFolder project;
+  project.Project(kOneComponent);
+  project.Write("payload/c/a.txt", "a");
+  project.Write("hostname", "build-host\n");
+  struct Case {
+    std::string what, engine, expected;
+  };
+  const std::vector<Case> refused = {
+      {"a text file", project / "hostname", "is no program (neither an ELF nor a PE executable)"},
+      {"another program", SX_SXTOOL, "is an executable, but not the setup engine (it lacks the engine's .sxeng section)"},
+      {"a Windows library", kFixtures + "lz32.dll", "is no program"},
+  };
+  for (const Case& c : refused) {
+    SCOPED_TRACE(c.what);
+    const SxbuildRun run = RunSxbuild({project.path(), "-o", project / "out", "--engine", c.engine});
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_TRUE(Contains(run.output, "sxbuild: error: the engine image \"" + c.engine + "\" " + c.expected)) << run.output;
+    EXPECT_FALSE(fs::exists(project / "out"));
+  }
+  // The engine with its debug information is accepted too, and the summary gives its size.
+  const SxbuildRun run = RunSxbuild({project.path(), "-o", project / "out", "--engine", SX_SXENGINE});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(Contains(run.output, "  engine image     " + Grouped(fs::file_size(SX_SXENGINE)) + " bytes (" +
+                                       std::string(SX_SXENGINE) + ")\n"))
+      << run.output;
+}
+
+TEST_F(SxbuildProject, SetupsGetTheStrippedEngineBesideSxbuild) {
+  ScratchFolder out;
+  std::string output;
+  ASSERT_EQ(RunCommand(ShellQuote(SX_SXBUILD) + " " + ShellQuote(kExample) + " -o " + ShellQuote(out.path()) + " 2>&1",
+                       &output),
+            0)
+      << output;
+  const std::string stripped = ReadHostFile(SX_SETUP_ENGINE);
+  ASSERT_FALSE(stripped.empty());
+  EXPECT_LT(stripped.size(), fs::file_size(SX_SXENGINE)) << "no debug information";
+  EXPECT_EQ(stripped.find(".debug_info"), std::string::npos);
+  EXPECT_EQ(ReadHostFile(out / "hello-setup.exe").compare(0, stripped.size(), stripped), 0);
+  EXPECT_EQ(Trailer(out / "hello-setup.exe").trailer.stubSize, stripped.size());
+  EXPECT_TRUE(Contains(output, "  engine image     " + Grouped(stripped.size()) + " bytes")) << output;
+}
+
+TEST_F(SxbuildProject, TemporaryFilesOfKilledBuildsAreRemovedByTheNextBuild) {
+  ProjectFolder project;
+  project.Project(kOneComponent);
+  project.Write("payload/c/a.txt", "a");
+  ScratchFolder out;
+  // A process that is gone, and one that still runs (this test).
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ASSERT_GT(gone, 0);
+  ::waitpid(gone, nullptr, 0);
+  const std::string stale = ".setup.exe.sxbuild-" + std::to_string(gone);
+  const std::string running = ".setup.exe.sxbuild-" + std::to_string(::getpid());
+  WriteHostFile(out / stale, "left by a killed build");
+  WriteHostFile(out / running, "being written");
+  WriteHostFile(out / ".notes.sxbuild-x", "not ours");
+  const SxbuildRun run = RunSxbuild({project.path(), "-o", out.path()});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(Contains(run.output, "removed " + stale + " (left by a build that was killed)")) << run.output;
+  EXPECT_FALSE(fs::exists(out / stale));
+  EXPECT_TRUE(fs::exists(out / running));
+  EXPECT_TRUE(fs::exists(out / ".notes.sxbuild-x"));
+}
+
+TEST_F(SxbuildProject, WarnsAboutPayloadLinksThatLeadOutsideTheProject) {
+  ScratchFolder outside;
+  WriteHostFile(outside / "secret.txt", "outside");
+  ProjectFolder project;
+  project.Project(kOneComponent);
+  project.Write("payload/c/a.txt", "a");
+  project.Write("payload/c/docs/inner.txt", "inner");
+  ASSERT_EQ(::symlink((outside / "secret.txt").c_str(), (project / "payload/c/linked.txt").c_str()), 0);
+  ASSERT_EQ(::symlink("docs/inner.txt", (project / "payload/c/near.txt").c_str()), 0);
+  const SxbuildRun run = RunSxbuild({project.path(), "-o", project / "out"});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(Contains(run.output, "sxbuild: warning: \"" + (project / "payload/c/linked.txt") +
+                                       "\" is a link that leads outside the project folder, to \"" +
+                                       fs::canonical(outside / "secret.txt").string() + "\"; that file is packed\n"))
+      << run.output;
+  EXPECT_FALSE(Contains(run.output, "near.txt")) << "links within the project are fine";
 }
 
 TEST_F(SxbuildProject, UnreadableFilesAndFoldersAreNamed) {

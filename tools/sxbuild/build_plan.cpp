@@ -100,10 +100,14 @@ class Planner {
     return package.main ? std::string() : package.fileName;
   }
   void Warn(std::string text) { plan_.warnings.push_back(std::move(text)); }
+  // A symbolic link among the project's files that leads out of the project folder packs a file
+  // the project does not hold; the author should know.
+  void WarnIfLinkLeavesProject(const LocalFile& local);
 
   const BuildOptions& options_;
   host::CodePage codePage_;
   std::string root_;
+  std::string realRoot_;  // the project folder with every link resolved
   std::string projectPath_;
   TsxMainDatabase db_;
   std::vector<Package> packages_;
@@ -159,6 +163,10 @@ void Planner::LoadProject() {
   root_ = options_.projectFolder;
   while (root_.size() > 1 && root_.back() == '/') root_.pop_back();
   if (!IsLocalFolder(root_)) throw BuildError("project folder " + Quoted(root_) + " does not exist");
+  if (char* real = ::realpath(root_.c_str(), nullptr)) {
+    realRoot_ = real;
+    std::free(real);
+  }
   projectPath_ = ProjectPath(kProjectFile);
   const std::string bytes = [&] {
     try {
@@ -192,6 +200,16 @@ void Planner::LoadProject() {
   for (const TsxPackage& package : *db_.Packages)
     for (const TsxVariable& variable : *package.Variables) variables.push_back(variable.Name);
   for (std::string& warning : UnknownVariableReferences(tag, variables)) Warn(projectPath_ + ": " + warning);
+}
+
+void Planner::WarnIfLinkLeavesProject(const LocalFile& local) {
+  if (local.linkTarget.empty()) return;
+  const bool inside = !realRoot_.empty() && local.linkTarget.size() > realRoot_.size() &&
+                      local.linkTarget.compare(0, realRoot_.size(), realRoot_) == 0 &&
+                      (local.linkTarget[realRoot_.size()] == '/' || realRoot_ == "/");
+  if (!inside)
+    Warn(Quoted(local.path) + " is a link that leads outside the project folder, to " + Quoted(local.linkTarget) +
+         "; that file is packed");
 }
 
 void Planner::CheckRuntimeState() const {
@@ -379,6 +397,7 @@ void Planner::PlanPackageFolder(const Package& package, PlannedPackage& out, std
   static const char* const kPictures[] = {"splash.rgn", "splash.bmp", "presetup.rgn", "presetup.bmp"};
   std::vector<PlannedFile> pictures(std::size(kPictures));
   for (const LocalFile& local : listing) {
+    WarnIfLinkLeavesProject(local);
     PlannedFile file;
     file.name = ArchiveName(local.relative, local.path);
     file.source = local.path;
@@ -421,6 +440,7 @@ void Planner::PlanPlugins(const Package& package, std::vector<PlannedFile>& out)
     usedPlugins_.insert(Upper(plugin.ID));
     bool dll = false, config = plugin.ConfigFile.empty();
     for (const LocalFile& local : ListLocalFiles(*folder)) {
+      WarnIfLinkLeavesProject(local);
       PlannedFile file;
       const std::string name = ArchiveName(local.relative, local.path);
       file.name = base + name;
@@ -480,6 +500,7 @@ void Planner::PlanData(const Package& package, PlannedPackage& out, TsxFileInfos
         unused.push_back(local.relative);
         continue;
       }
+      WarnIfLinkLeavesProject(local);
       PlannedFile file;
       file.name = "data\\" + component.ID() + "\\" + rest;
       file.source = local.path;
