@@ -67,6 +67,22 @@ TEST(EvalCommand, ErrorsGoToStandardErrorWithStatusOne) {
   EXPECT_EQ(out, "0\n");
 }
 
+TEST(EvalCommand, AValueThatFeedsItsOwnExpansionBackStaysBounded) {
+  // Each expansion of X ends at the budget with the infinite-reference text, which holds the
+  // value expanded; without the budget the second one ran for minutes into gigabytes.
+  TempMachine machine;
+  std::string out;
+  ASSERT_EQ(Eval(machine, {"SetVariable('X', '%X%%X%') & SetVariable('X', GetVariable('X')) & "
+                           "Length(GetVariable('X'))"},
+                 &out, true),
+            0)
+      << out.substr(0, 300);
+  ASSERT_FALSE(out.empty());
+  const long length = std::stol(out);
+  EXPECT_GT(length, 100);
+  EXPECT_LT(length, 8 << 20);
+}
+
 TEST(EvalCommand, MachineAndEnvironmentVariables) {
   TempMachine machine;
   std::string out;
