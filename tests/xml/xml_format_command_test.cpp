@@ -79,6 +79,11 @@ TEST_F(XmlFormatCommand, CheckReportsTheFirstErrorWithLineAndColumn) {
   const std::string good = Write("good.xml", "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\n<a b=\"\xC4\">&amp;</a>\n");
   EXPECT_EQ(Run("xml check " + good, &out, &err), 0) << err;
   EXPECT_EQ(out, good + ": well-formed\n");
+  for (const char* encoding : {"cp1251", "ISO-8859-2", "latin1", "ascii", "us-ascii", "UTF-8"}) {
+    const std::string declared = Write("declared.xml", std::string("<?xml version=\"1.0\" encoding=\"") + encoding +
+                                                           "\"?><a b=\"c\"/>");
+    EXPECT_EQ(Run("xml check " + declared, &out, &err), 0) << encoding << ": " << err;
+  }
   EXPECT_EQ(Run("xml check - < " + good, &out, &err), 0) << err;
   EXPECT_EQ(out, "standard input: well-formed\n");
   EXPECT_EQ(Run("xml check", &out), 2);

@@ -12,7 +12,7 @@ struct ParserDeleter {
   void operator()(XML_ParserStruct* parser) const { XML_ParserFree(parser); }
 };
 
-// Every single-byte encoding is taken as Latin-1; multi-byte encodings stay unknown (an error).
+// The single-byte encodings the tools take are read as Latin-1; others stay unknown (an error).
 int OnUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
   const std::string_view encoding = name;
   auto startsWith = [&](std::string_view prefix) {
@@ -21,7 +21,8 @@ int OnUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
       if ((encoding[i] | 0x20) != prefix[i]) return false;
     return true;
   };
-  if (!startsWith("windows-") && !startsWith("cp") && !startsWith("iso-8859-") && !startsWith("latin"))
+  if (!startsWith("windows-") && !startsWith("cp") && !startsWith("iso-8859-") && !startsWith("latin") &&
+      !startsWith("ascii"))
     return XML_STATUS_ERROR;
   for (int byte = 0; byte < 256; ++byte) info->map[byte] = byte;
   info->data = nullptr;
