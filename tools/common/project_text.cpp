@@ -68,6 +68,11 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
+std::optional<XmlWellFormedError> CheckProjectWellFormed(const std::string& bytes) {
+  const bool undeclared8Bit = DeclaredEncoding(bytes).empty() && !IsValidUtf8(bytes);
+  return CheckXmlWellFormed(bytes, undeclared8Bit ? "ISO-8859-1" : "");
+}
+
 ProjectText DecodeProjectText(const std::string& bytes, const host::CodePage& codePage) {
   ProjectText out;
   std::string text = bytes;

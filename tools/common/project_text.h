@@ -5,9 +5,12 @@
 // document's own encoding under its own declaration.
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+
+#include "xml/strict/xml_wellformed.h"
 
 namespace sx::host {
 class CodePage;
@@ -32,6 +35,10 @@ struct ProjectText {
 std::string DeclaredEncoding(std::string_view document);
 // True when the bytes are valid UTF-8.
 bool IsValidUtf8(std::string_view text);
+
+// The strict well-formedness check (xml/strict/xml_wellformed.h) of a project file's bytes; a
+// file without declaration that is no UTF-8 is 8-bit text.
+std::optional<XmlWellFormedError> CheckProjectWellFormed(const std::string& bytes);
 
 // Reads the bytes of a project file. Throws ProjectTextError for an encoding that is neither
 // UTF-8 nor 8-bit, for a UTF-8 file that is not valid UTF-8, and for characters the code page

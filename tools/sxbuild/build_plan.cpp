@@ -17,7 +17,6 @@
 #include "tools/sxbuild/variable_references.h"
 #include "util/case_tables.h"
 #include "util/wildcard.h"
-#include "xml/strict/xml_wellformed.h"
 #include "xml/xml_parser_error.h"
 #include "xml/xml_tag.h"
 
@@ -176,9 +175,8 @@ void Planner::LoadProject() {
     }
   }();
   // The engine's reader takes what it can of a damaged file; a build must not, so the file is
-  // checked strictly first. A file without declaration that is no UTF-8 is 8-bit text.
-  const bool undeclared8Bit = tool::DeclaredEncoding(bytes).empty() && !tool::IsValidUtf8(bytes);
-  if (const auto error = CheckXmlWellFormed(bytes, undeclared8Bit ? "ISO-8859-1" : ""))
+  // checked strictly first.
+  if (const auto error = tool::CheckProjectWellFormed(bytes))
     throw BuildError(DescribeXmlError(projectPath_, *error) + " (the file is not well-formed XML)");
   std::string text;
   try {

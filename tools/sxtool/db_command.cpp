@@ -12,7 +12,6 @@
 #include "tools/common/project_text.h"
 #include "tools/sxtool/commands.h"
 #include "tools/sxtool/local_files.h"
-#include "xml/strict/xml_wellformed.h"
 #include "xml/xml_parser_error.h"
 #include "xml/xml_settings.h"
 
@@ -83,8 +82,7 @@ int DbCommand(const Args& args) {
     return kFailed;
   }
   // Rewriting a damaged file through the tolerant reader would drop what it skips.
-  const bool undeclared8Bit = DeclaredEncoding(*bytes).empty() && !IsValidUtf8(*bytes);
-  if (const auto error = CheckXmlWellFormed(*bytes, undeclared8Bit ? "ISO-8859-1" : "")) {
+  if (const auto error = CheckProjectWellFormed(*bytes)) {
     std::fprintf(stderr, "sxtool db: %s (the file is not well-formed XML)\n",
                  DescribeXmlError(path == "-" ? "standard input" : path, *error).c_str());
     return kFailed;

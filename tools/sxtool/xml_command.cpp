@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
+#include "tools/common/project_text.h"
 #include "tools/sxtool/commands.h"
 #include "tools/sxtool/local_files.h"
-#include "xml/strict/xml_wellformed.h"
 #include "xml/xml_parser_error.h"
 #include "xml/xml_settings.h"
 #include "xml/xml_tag.h"
@@ -29,7 +29,8 @@ const char kUsage[] =
     "        error with their line and position. Use check to find out whether a file is\n"
     "        well-formed.\n"
     "check   checks that the document is well-formed XML, strictly (as sxbuild checks\n"
-    "        project.xml): the first error goes to standard error with its line and column.\n"
+    "        project.xml; a file without declaration that is no UTF-8 is taken as 8-bit text):\n"
+    "        the first error goes to standard error with its line and column.\n"
     "\n"
     "Exit status: 0 done (check: well-formed), 1 the file cannot be read or the reader reports\n"
     "an error (check: not well-formed), 2 bad usage.\n";
@@ -51,7 +52,7 @@ int Format(const std::string& text) {
 
 int Check(const std::string& path, const std::string& text) {
   const std::string name = path == "-" ? "standard input" : path;
-  if (const auto error = CheckXmlWellFormed(text)) {
+  if (const auto error = CheckProjectWellFormed(text)) {
     std::fprintf(stderr, "sxtool xml: %s\n", DescribeXmlError(name, *error).c_str());
     return kFailed;
   }
