@@ -437,6 +437,10 @@ TEST_F(SxbuildProject, OnlyTheEngineImageHeadsASetupProgram) {
   project.Project(kOneComponent);
   project.Write("payload/c/a.txt", "a");
   project.Write("hostname", "build-host\n");
+  project.Write("marked.txt", std::string("SXEngine setup engine image") + '\0');
+  std::string damaged = ReadHostFile(SX_SXENGINE).substr(0, 4096);
+  damaged[0x3A] = 0x7F;  // the size of a section header
+  project.Write("damaged", damaged);
   struct Case {
     std::string what, engine, expected;
   };
@@ -444,6 +448,8 @@ TEST_F(SxbuildProject, OnlyTheEngineImageHeadsASetupProgram) {
       {"a text file", project / "hostname", "is no program (neither an ELF nor a PE executable)"},
       {"another program", SX_SXTOOL, "is an executable, but not the setup engine (it lacks the engine's .sxeng section)"},
       {"a Windows library", kFixtures + "lz32.dll", "is no program"},
+      {"the marker's text in a text file", project / "marked.txt", "is no program"},
+      {"the engine's head", project / "damaged", "is an executable, but not the setup engine"},
   };
   for (const Case& c : refused) {
     SCOPED_TRACE(c.what);

@@ -41,7 +41,8 @@ std::optional<std::vector<Section>> ElfSections(InputFile& file) {
   const uint64_t entrySize = at(0x2E, 0x3A, 2, 2);
   const uint64_t count = at(0x30, 0x3C, 2, 2);
   const uint64_t namesIndex = at(0x32, 0x3E, 2, 2);
-  if (entrySize < (wide ? 0x28u : 0x18u) || count == 0 || namesIndex >= count) return std::vector<Section>{};
+  // Section headers have one size per class; anything else is a damaged file.
+  if (entrySize != (wide ? 0x40u : 0x28u) || count == 0 || namesIndex >= count) return std::vector<Section>{};
   std::vector<uint8_t> table(entrySize * count);
   if (!file.ReadAt(tableOffset, table.size(), table.data())) return std::vector<Section>{};
   std::vector<Section> sections(count);
