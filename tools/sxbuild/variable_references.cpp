@@ -87,11 +87,16 @@ std::string Describe(const TXMLTag& tag) {
   return "<" + tag.Name() + ">";
 }
 
+// The element and the elements around it that have an id or a name (the nearest three among the
+// 64 around it: enough to find it, and bounded however deep the file nests).
 std::string Where(const TXMLTag& tag) {
   std::string where = Describe(tag);
-  for (const TXMLTag* up = tag.Parent(); up && up->Parent(); up = up->Parent()) {
+  int named = 0, steps = 0;
+  for (const TXMLTag* up = tag.Parent(); up && up->Parent() && named < 3 && steps < 64; up = up->Parent(), ++steps) {
     const std::string around = Describe(*up);
-    if (around.find('=') != std::string::npos) where += " in " + around;
+    if (around.find('=') == std::string::npos) continue;
+    where += " in " + around;
+    ++named;
   }
   return where;
 }
