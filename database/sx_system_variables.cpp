@@ -99,6 +99,20 @@ void DefineSystemVariables(TXMLObject* root) {
       TextBefore(RegReadString(kVirtualRoots, "/Scripts", "%IIS-WWWRoot%\\scripts"), ','));
 }
 
+const std::vector<std::string>& SystemVariableNames() {
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> all = {"BootDrive", "Windows", "System"};
+    all.insert(all.end(), std::begin(kShellFolderNames), std::end(kShellFolderNames));
+    for (const char* name : {"ProgramFiles", "CommonFiles", "ApplicationData", "Office97", "Office2000", "BDE",
+                             "Delphi", "Date", "IIS-WWWRoot", "IIS-Scripts", "SourcePath", "OSPlatform",
+                             "OSVersion", "QuickLaunch", "ParamStr", "SilentMode", "Reboot", "LogFile",
+                             "AdminRights", "InstallPath"})
+      all.push_back(name);
+    return all;
+  }();
+  return names;
+}
+
 void ImportEnvironment(TXMLObject* root) {
   std::vector<std::string> lines;
   ListEnvironment(lines);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace sx {
 
@@ -17,6 +18,12 @@ class TXMLObject;
 // IIS-Scripts, in this order. Registry defaults that refer to other variables are stored as
 // written and resolve when read.
 void DefineSystemVariables(TXMLObject* root);
+
+// The names of the variables the engine defines itself: those of DefineSystemVariables, then
+// the engine's built-in SourcePath, OSPlatform, OSVersion, QuickLaunch, ParamStr and SilentMode
+// and the variables it sets while it runs (Reboot, LogFile, AdminRights). The environment it
+// imports is not among them.
+const std::vector<std::string>& SystemVariableNames();
 
 // Every "NAME=value" of the process environment whose name is not empty and not found in the
 // root becomes a system variable.

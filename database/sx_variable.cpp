@@ -43,6 +43,16 @@ bool TsxVariables::SameItem(const TXMLObject& a, const TXMLObject& b) const {
   return SameTextFast(x.Name, y.Name) && x.Condition == y.Condition;
 }
 
+std::optional<std::string> TsxVariables::SameItemKey(const TXMLObject& item) const {
+  const auto& variable = static_cast<const TsxVariable&>(item);
+  std::string key;
+  key.reserve(variable.Name.size() + 1 + variable.Condition.size());
+  for (char c : variable.Name) key += static_cast<char>(UpperTable[static_cast<unsigned char>(c)]);
+  key += '\0';
+  key += variable.Condition;
+  return key;
+}
+
 namespace {
 
 bool IsTextVariable(const TsxVariable& variable) {

@@ -39,6 +39,8 @@ class TsxVariables : public TXMLList<TsxVariable, TXMLParamList> {  // <variable
   const TXMLClass& ClassInfo() const override { return StaticClass(); }
 
   bool SameItem(const TXMLObject& a, const TXMLObject& b) const override;
+  // The name in the fixed upper case, a NUL, the condition.
+  std::optional<std::string> SameItemKey(const TXMLObject& item) const override;
   // The first variable in list order that is not an environment-variable item, has this name
   // (ignoring case) and whose condition holds: of several definitions of one name, the first
   // whose condition is true wins at the moment of the lookup.

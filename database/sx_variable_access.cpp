@@ -19,6 +19,11 @@ namespace {
 // main thread's.
 thread_local int expansionDepth = 0;
 thread_local bool expansionCut = false;
+// The work of the current outermost expansion: references followed and bytes produced on all its
+// levels, and whether it went over its budget.
+thread_local std::size_t expansionReferences = 0;
+thread_local std::size_t expansionProduced = 0;
+thread_local bool expansionOverBudget = false;
 
 // Where a container's lookups go: its own variables, then the root's (none for the root itself
 // or for a package outside any root).
@@ -53,6 +58,15 @@ std::string ExpandInHolder(const TsxVariable& variable, std::string_view text) {
   if (!dynamic_cast<TsxMainDatabase*>(holder) && !dynamic_cast<TsxPackage*>(holder))
     return std::string(text);
   return ExpandText(holder, text);
+}
+
+// Counts `bytes` produced by the current expansion; false once it is over its budget.
+bool ChargeExpansion(std::size_t references, std::size_t bytes) {
+  expansionReferences += references;
+  expansionProduced += bytes;
+  if (expansionReferences > kMaxExpansionReferences || expansionProduced > kMaxExpansionOutput)
+    expansionOverBudget = true;
+  return !expansionOverBudget;
 }
 
 // True when `value` is "%" + name + "%" ignoring case.
@@ -96,7 +110,12 @@ class TDepthGuard {
  public:
   TDepthGuard() { ++expansionDepth; }
   ~TDepthGuard() {
-    if (--expansionDepth == 0) expansionCut = false;
+    if (--expansionDepth == 0) {
+      expansionCut = false;
+      expansionOverBudget = false;
+      expansionReferences = 0;
+      expansionProduced = 0;
+    }
   }
   TDepthGuard(const TDepthGuard&) = delete;
   TDepthGuard& operator=(const TDepthGuard&) = delete;
@@ -194,12 +213,18 @@ std::string ExpandText(TXMLObject* container, std::string_view text) {
 
 std::string ExpandTextEx(TXMLObject* container, std::string_view text, bool dropUnresolved) {
   TDepthGuard depth;
+  // An expansion over its budget stands for a loop of references however deep it went: the
+  // outermost level gives the infinite-reference text, the levels below it stop at once.
+  auto overBudget = [&] { return expansionDepth == 1 ? InfiniteReferenceText(text) : std::string(); };
+  if (expansionOverBudget) return overBudget();
   // Past the limit the text stands for a loop of references. From then on the rest of this
   // outermost expansion expands nothing more: a value holding its own reference twice would
   // otherwise double the work on every level.
   if (expansionDepth > kMaxExpansionDepth || expansionCut) {
     expansionCut = true;
-    return InfiniteReferenceText(text);
+    std::string message = InfiniteReferenceText(text);
+    if (!ChargeExpansion(0, message.size())) return overBudget();
+    return message;
   }
   std::string output;
   output.reserve(text.size());
@@ -223,7 +248,10 @@ std::string ExpandTextEx(TXMLObject* container, std::string_view text, bool drop
     }
     std::string_view name = text.substr(open + 1, close - open - 1);
     std::string_view asWritten = text.substr(open, close - open + 1);
-    output += ReadVariable(container, name, dropUnresolved ? std::string_view() : asWritten);
+    if (!ChargeExpansion(1, 0)) return overBudget();
+    const std::string value = ReadVariable(container, name, dropUnresolved ? std::string_view() : asWritten);
+    if (expansionOverBudget || !ChargeExpansion(0, value.size())) return overBudget();
+    output += value;
     position = close + 1;
   }
   if (output.find("||") != std::string::npos) return ReplaceAll(output, "||", "\r\n");

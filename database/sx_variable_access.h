@@ -17,6 +17,7 @@
 // INI reads that fail give the variable's DefValue. One thread at a time, like the model.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -29,6 +30,12 @@ class TXMLObject;
 
 // The deepest nesting of expansions; a deeper one yields the infinite-reference message.
 inline constexpr int kMaxExpansionDepth = 100;
+// The work one expansion may do, all its levels together: references followed and bytes
+// produced. Values that refer to each other several times each grow exponentially within the
+// depth limit; past these bounds the expansion yields the infinite-reference text of the
+// outermost text, as a loop does.
+inline constexpr std::size_t kMaxExpansionReferences = 1000000;
+inline constexpr std::size_t kMaxExpansionOutput = 8u << 20;
 
 // The variable `name` as the container sees it (package first, then the root), or nullptr.
 TsxVariable* LookupVariable(TXMLObject* container, std::string_view name);

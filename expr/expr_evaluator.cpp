@@ -22,6 +22,8 @@ constexpr char kQuoteInWord[] =
     "quotation marks itself.";
 constexpr char kClosingQuoteExpected[] = "Closing quotation mark is expected.";
 constexpr char kNestedTooDeeply[] = "Too many nested parentheses.";
+constexpr char kClosingParenthesisExpected[] = "Closing parenthesis is expected.";
+constexpr char kParenthesisNotOpened[] = "Closing parenthesis without an opening one.";
 
 // Nesting levels of all evaluations running on this thread. An evaluation may start another one
 // (a condition checked while an operand is expanded), and both use the same stack.
@@ -41,6 +43,24 @@ std::string Format(std::string_view message, std::string_view expression, std::s
   text.append(message).append("\r\n\r\nExpression: ").append(expression);
   text.append("\r\nPosition: ").append(std::to_string(position));
   return text;
+}
+
+// True when `token` is the mantissa of a decimal number followed by its exponent letter ("1e",
+// "2.5E", ".5e"): a sign after it belongs to the number ("1e-400"), not to an operator.
+bool EndsInExponentLetter(std::string_view token) {
+  if (token.size() < 2 || (token.back() != 'e' && token.back() != 'E')) return false;
+  token.remove_suffix(1);
+  bool digits = false, point = false;
+  for (char c : token) {
+    if (c >= '0' && c <= '9') {
+      digits = true;
+    } else if (c == '.' && !point) {
+      point = true;
+    } else {
+      return false;
+    }
+  }
+  return digits;
 }
 
 // Same name ignoring case; the length and the first letter are checked here so that the linear
@@ -109,8 +129,9 @@ struct TqvEvaluator::Scan {
   std::size_t pos = 1;    // 1-based index of the character being examined
 
   char At(std::size_t index) const { return index >= 1 && index <= text.size() ? text[index - 1] : '\0'; }
+  // Positions are 1-based: an error found at the step back from the first character is at 1.
   [[noreturn]] void Fail(std::string_view message) const {
-    throw TqvEvaluatorError(message, text, pos);
+    throw TqvEvaluatorError(message, text, pos < 1 ? 1 : pos);
   }
 };
 
@@ -121,8 +142,9 @@ struct TqvEvaluator::Scan {
 // carry the index minus 1, those raised before it the index itself, which is what authors see.
 class TqvEvaluator::Level {
  public:
-  Level(TqvEvaluator& evaluator, Scan& scan, const TqvFunction* function)
-      : ev_(evaluator), s_(scan), F_(function) {}
+  // `group`: the level parses a parenthesised group or an argument list, which a ')' ends.
+  Level(TqvEvaluator& evaluator, Scan& scan, const TqvFunction* function, bool group)
+      : ev_(evaluator), s_(scan), F_(function), group_(group) {}
 
   std::string Run();
 
@@ -149,6 +171,7 @@ class TqvEvaluator::Level {
   TqvEvaluator& ev_;
   Scan& s_;
   const TqvFunction* F_;  // the function whose argument list this level parses
+  const bool group_;
 
   std::string A_, B_, C_, T_;
   const TqvOperator* op1_ = nullptr;  // first pending binary operator; its right operand is B
@@ -227,6 +250,11 @@ void TqvEvaluator::Level::Token(char c) {
     hasContent_ = true;
     return;
   }
+  const char next = s_.At(s_.pos + 1);
+  if ((c == '-' || c == '+') && next >= '0' && next <= '9' && EndsInExponentLetter(T_)) {
+    T_ += c;  // the sign of a number's exponent
+    return;
+  }
   // The token has ended: the character goes to the next state.
   Keep();
   if (const TqvOperator* op = ev_.FindOperator(T_)) {
@@ -252,6 +280,8 @@ void TqvEvaluator::Level::Token(char c) {
 void TqvEvaluator::Level::AfterOperand(char c) {
   if (c == ' ') return;
   if (c == ')') {
+    // A ')' that closes nothing would end the evaluation and hide the rest of the text.
+    if (!group_) s_.Fail(kParenthesisNotOpened);
     stop_ = true;
     if (F_) {
       EndArgument();
@@ -325,6 +355,8 @@ std::string TqvEvaluator::Level::Finish() {
   }
   // An argument list that the text ends without its ')': the call would never be made.
   if (F_ && !stop_) s_.Fail(kExpressionExpected);
+  // A group that the text ends without its ')'.
+  if (group_ && !stop_) s_.Fail(kClosingParenthesisExpected);
   if (state_ == State::Token) {
     // A token that ends the text is an operand, or a function named without parentheses; it is
     // never taken as an operator.
@@ -345,7 +377,7 @@ void TqvEvaluator::Level::Nested(const TqvFunction* function) {
   std::string value;
   {
     NestingGuard nesting;
-    Level level(ev_, s_, function);
+    Level level(ev_, s_, function, true);
     value = level.Run();
   }
   // The nested level stopped just after its ')' (or at the end of the text); the operand is
@@ -453,7 +485,7 @@ std::string TqvEvaluator::Evaluate() {
   scan.text = std::string_view(expression).substr(0, expression.find('\0'));
   if (tlsNesting >= kMaxNesting) scan.Fail(kNestedTooDeeply);
   NestingGuard nesting;
-  Level level(*this, scan, nullptr);
+  Level level(*this, scan, nullptr, false);
   return level.Run();
 }
 

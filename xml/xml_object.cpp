@@ -51,6 +51,10 @@ void TXMLObject::Assign(const TXMLTag& source) {
   TNestingGuard guard;
   if (!Merging) Clear();
   for (const std::string& entry : source.Attributes) LoadAttribute(entry);
+  LoadChildren(source);
+}
+
+void TXMLObject::LoadChildren(const TXMLTag& source) {
   for (const TXMLTag& child : source.Children)
     if (child.Kind == xkElement) LoadChild(child);
 }

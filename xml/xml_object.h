@@ -56,6 +56,8 @@ class TXMLObject {
   virtual void LoadAttribute(std::string_view entry);
   // One child element: loads the object or raw-tag property it names; ignored when none.
   virtual void LoadChild(const TXMLTag& tag);
+  // Every child element of `source` through LoadChild, in document order.
+  virtual void LoadChildren(const TXMLTag& source);
   // Every simple property, in name order, through SaveAttribute.
   virtual void SaveAttributes(TXMLTag& tag) const;
   // Adds the attribute of one property, unless its text is empty or (with OmitDefaultValues,

@@ -1,5 +1,7 @@
 #include "xml/xml_object_list.h"
 
+#include <unordered_map>
+
 #include "util/case_tables.h"
 
 namespace sx {
@@ -85,13 +87,57 @@ bool TXMLObjectList::SameItem(const TXMLObject&, const TXMLObject&) const { retu
 
 const TXMLClass& TXMLObjectList::ParamClass() const { return TXMLObject::StaticClass(); }
 
-void TXMLObjectList::LoadChild(const TXMLTag& tag) {
+std::optional<std::string> TXMLObjectList::SameItemKey(const TXMLObject&) const { return std::nullopt; }
+
+std::unique_ptr<TXMLObject> TXMLObjectList::ReadItem(const TXMLTag& tag) {
   const TXMLClass* cls = ItemClass(tag.Name());
-  if (!cls) return;
+  if (!cls) return nullptr;
   std::unique_ptr<TXMLObject> item = cls->Create(this);
-  if (!item->CanLoad(tag)) return;
+  if (!item->CanLoad(tag)) return nullptr;
   if (Merging) item->MergeFrom(tag);
   else item->Assign(tag);
+  return item;
+}
+
+void TXMLObjectList::LoadChildren(const TXMLTag& source) {
+  if (AllowDuplicates) {
+    TXMLObject::LoadChildren(source);
+    return;
+  }
+  // The first item of each key, as the one-by-one comparison finds it.
+  std::unordered_map<std::string, TXMLObject*> byKey;
+  byKey.reserve(items_.size() + static_cast<size_t>(source.Children.Count()));
+  for (const auto& existing : items_) {
+    std::optional<std::string> key = SameItemKey(*existing);
+    if (!key) {
+      TXMLObject::LoadChildren(source);
+      return;
+    }
+    byKey.emplace(std::move(*key), existing.get());
+  }
+  for (const TXMLTag& child : source.Children) {
+    if (child.Kind != xkElement) continue;
+    std::unique_ptr<TXMLObject> item = ReadItem(child);
+    if (!item) continue;
+    std::optional<std::string> key = SameItemKey(*item);
+    if (!key) {
+      AddOrReplace(std::move(item));  // a list without keys compares one by one
+      continue;
+    }
+    if (const auto found = byKey.find(*key); found != byKey.end()) {
+      found->second->Assign(*item);
+      continue;
+    }
+    byKey.emplace(std::move(*key), &Add(std::move(item)));
+  }
+}
+
+void TXMLObjectList::LoadChild(const TXMLTag& tag) {
+  std::unique_ptr<TXMLObject> item = ReadItem(tag);
+  if (item) AddOrReplace(std::move(item));
+}
+
+void TXMLObjectList::AddOrReplace(std::unique_ptr<TXMLObject> item) {
   if (!AllowDuplicates) {
     for (const auto& existing : items_) {
       if (SameItem(*item, *existing)) {

@@ -90,6 +90,20 @@ TEST_F(VariablesCommands, FeaturesPrintsTheTreeAfterTheSelections) {
   EXPECT_EQ(err, "");
 }
 
+TEST_F(VariablesCommands, TheSampleProjectsInstallTypesSelectWhatTheySay) {
+  // "minimal" is described as "The program only": the manual must not come with it.
+  const std::string example = std::string(SX_EXAMPLES_DIR) + "/hello/project.xml";
+  std::string out, err;
+  EXPECT_EQ(Run("features --project " + example + " --install-type minimal", &out, &err), 0) << err;
+  EXPECT_EQ(out, "program 1\ndocs 0\nactive install type: minimal\n");
+  EXPECT_EQ(Run("features --project " + example + " --install-type full", &out, &err), 0) << err;
+  EXPECT_EQ(out, "program 1\ndocs 1\nactive install type: full\n");
+  // Its shortcut goes into the start menu's programs folder, a variable the engine defines.
+  EXPECT_EQ(Run("expand --project " + example + " '%ProgramsMenu%'", &out, &err), 0) << err;
+  EXPECT_EQ(out.find('%'), std::string::npos) << out;
+  EXPECT_NE(ReadHostFile(example).find("name=\"%ProgramsMenu%\\Hello\\Read me\""), std::string::npos);
+}
+
 TEST_F(VariablesCommands, FeaturesTracesEveryChangeWhenItHappens) {
   std::string out, err;
   EXPECT_EQ(Run("features --trace --project " + project_ + " --install-type Full --deselect main", &out, &err), 0);

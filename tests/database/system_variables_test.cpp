@@ -1,6 +1,7 @@
 // The variables the engine defines from the machine at start-up, and the imported environment.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -113,6 +114,17 @@ TEST_F(SystemVariables, OverwriteProjectVariablesAndAreNeverSaved) {
   EXPECT_NE(saved.find("Mine"), std::string::npos);
   EXPECT_EQ(saved.find("Windows"), std::string::npos);
   EXPECT_EQ(saved.find("ProgramFiles"), std::string::npos);
+}
+
+TEST_F(SystemVariables, TheListOfNamesHoldsEveryVariableDefined) {
+  // The builder warns about references to names neither the project nor this list knows.
+  DefineSystemVariables(&db_);
+  ASSERT_GT(db_.Variables->Count(), 20);
+  const std::vector<std::string>& names = SystemVariableNames();
+  for (const TsxVariable& variable : *db_.Variables)
+    EXPECT_NE(std::find(names.begin(), names.end(), variable.Name), names.end()) << variable.Name;
+  for (const char* engineSet : {"SourcePath", "OSPlatform", "OSVersion", "QuickLaunch", "ParamStr", "SilentMode"})
+    EXPECT_NE(std::find(names.begin(), names.end(), engineSet), names.end()) << engineSet;
 }
 
 TEST_F(SystemVariables, EnvironmentFillsOnlyUndefinedNames) {

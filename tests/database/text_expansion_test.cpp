@@ -105,6 +105,37 @@ TEST(TextExpansion, ValueReferringToItselfTwiceEndsWithoutDoublingTheWork) {
   EXPECT_EQ(ExpandText(db.get(), "%B%"), "1");
 }
 
+TEST(TextExpansion, ExpansionsThatGrowWithinTheDepthLimitEndAtTheirBudget) {
+  // V1 = "%V2%%V2%", V2 = "%V3%%V3%", ... 30 levels: 2^30 references, each level well within the
+  // depth limit. The budget of references ends it with the infinite-reference text.
+  std::string xml = "<p><variables>";
+  for (int level = 1; level < 30; ++level) {
+    const std::string next = "%V" + std::to_string(level + 1) + "%";
+    xml += "<var name=\"V" + std::to_string(level) + "\" value=\"" + next + next + "\"/>";
+  }
+  xml += "<var name=\"V30\" value=\"x\"/><var name=\"V20x\" value=\"%V20%\"/><var name=\"B\" value=\"1\"/>";
+  xml += "</variables></p>";
+  auto db = Project(xml.c_str());
+  EXPECT_EQ(ExpandText(db.get(), "<%V1%>"), InfiniteReferenceText("<%V1%>"));
+  EXPECT_EQ(ReadVariable(db.get(), "V1", ""), InfiniteReferenceText("%V2%%V2%"));
+  EXPECT_EQ(ExpansionDepth(), 0);
+  // Ten levels (1,024 references) are within the budget and expand fully; the next expansion
+  // starts with a fresh budget.
+  EXPECT_EQ(ExpandText(db.get(), "%V20x%"), std::string(1024, 'x'));
+  EXPECT_EQ(ExpandText(db.get(), "%B%"), "1");
+}
+
+TEST(TextExpansion, ManyReferencesToItselfEndAtTheOutputBudget) {
+  // "%X%" 300 times: past the depth limit every reference would give the infinite-reference text
+  // holding the whole value, about 300 x 100 x 900 bytes in all.
+  std::string value;
+  for (int i = 0; i < 300; ++i) value += "%X%";
+  auto db = Project(("<p><variables><var name=\"X\" value=\"" + value + "\"/></variables></p>").c_str());
+  EXPECT_EQ(ReadVariable(db.get(), "X", ""), InfiniteReferenceText(value));
+  EXPECT_EQ(ExpandText(db.get(), "[%X%]"), InfiniteReferenceText("[%X%]"));
+  EXPECT_EQ(ExpansionDepth(), 0);
+}
+
 TEST(TextExpansion, ConditionsEvaluatedDuringAnExpansionMayExpandAgain) {
   HookScope hooks;
   auto db = Project(R"(<p><variables>

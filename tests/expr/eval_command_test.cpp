@@ -56,6 +56,31 @@ TEST(EvalCommand, ErrorsGoToStandardErrorWithStatusOne) {
   EXPECT_EQ(out, "Floating point division by zero\n");
   EXPECT_EQ(Eval(machine, {}, &out), 2);
   EXPECT_EQ(Eval(machine, {"1", "2"}, &out), 2);
+  // Unbalanced parentheses and positions that start at 1.
+  EXPECT_EQ(Eval(machine, {"(1"}, &out, true), 1);
+  EXPECT_EQ(out, "Closing parenthesis is expected.\r\n\r\nExpression: (1\r\nPosition: 3\n");
+  EXPECT_EQ(Eval(machine, {"1)"}, &out, true), 1);
+  EXPECT_EQ(out, "Closing parenthesis without an opening one.\r\n\r\nExpression: 1)\r\nPosition: 2\n");
+  EXPECT_EQ(Eval(machine, {",,,"}, &out, true), 1);
+  EXPECT_EQ(out, "Expression expected.\r\n\r\nExpression: ,,,\r\nPosition: 1\n");
+  EXPECT_EQ(Eval(machine, {"1e-5000 + 0"}, &out), 0);
+  EXPECT_EQ(out, "0\n");
+}
+
+TEST(EvalCommand, AValueThatFeedsItsOwnExpansionBackStaysBounded) {
+  // Each expansion of X ends at the budget with the infinite-reference text, which holds the
+  // value expanded; without the budget the second one ran for minutes into gigabytes.
+  TempMachine machine;
+  std::string out;
+  ASSERT_EQ(Eval(machine, {"SetVariable('X', '%X%%X%') & SetVariable('X', GetVariable('X')) & "
+                           "Length(GetVariable('X'))"},
+                 &out, true),
+            0)
+      << out.substr(0, 300);
+  ASSERT_FALSE(out.empty());
+  const long length = std::stol(out);
+  EXPECT_GT(length, 100);
+  EXPECT_LT(length, 8 << 20);
 }
 
 TEST(EvalCommand, MachineAndEnvironmentVariables) {

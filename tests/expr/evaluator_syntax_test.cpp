@@ -149,11 +149,24 @@ TEST(EvaluatorOperands, EveryCompletedOperandIsResolvedGroupsTwice) {
                                               "apply ((q+w)*f[1,2])"}));
 }
 
-TEST(EvaluatorOperands, UnmatchedParenthesesAtTheEnds) {
+TEST(EvaluatorErrors, UnmatchedParenthesesAreSyntaxErrors) {
   TraceEvaluator ev;
-  EXPECT_EQ(ev.Run("(1 + 2"), "(1+2)");       // the group ends with the text
-  EXPECT_EQ(ev.Run("1) xyz"), "1");           // the rest is ignored
-  EXPECT_EQ(ev.Run("(a) + b) * c"), "(a+b)");
+  // A group the text ends without its ')': the length plus 1.
+  const char* open = "Closing parenthesis is expected.";
+  EXPECT_EQ(ev.ErrorOf("(1"), EvaluatorMessage(open, "(1", 3));
+  EXPECT_EQ(ev.ErrorOf("(1 + 2"), EvaluatorMessage(open, "(1 + 2", 7));
+  EXPECT_EQ(ev.ErrorOf("((1) + 2"), EvaluatorMessage(open, "((1) + 2", 9));
+  EXPECT_EQ(ev.ErrorOf("f((1)"), EvaluatorMessage("Expression expected.", "f((1)", 6));
+  // A ')' that closes nothing: its own index; the text after it is not ignored.
+  const char* close = "Closing parenthesis without an opening one.";
+  EXPECT_EQ(ev.ErrorOf("1)"), EvaluatorMessage(close, "1)", 2));
+  EXPECT_EQ(ev.ErrorOf("1) xyz"), EvaluatorMessage(close, "1) xyz", 2));
+  EXPECT_EQ(ev.ErrorOf("(a) + b) * c"), EvaluatorMessage(close, "(a) + b) * c", 8));
+  EXPECT_EQ(ev.ErrorOf("f(1, 2)) "), EvaluatorMessage(close, "f(1, 2)) ", 8));
+  // A group cut off by the text inside an argument list and a number's exponent sign.
+  EXPECT_EQ(ev.Run("1e-4 + 2"), "(1e-4+2)");
+  // Balanced ones still evaluate.
+  EXPECT_EQ(ev.Run("((a) + (b)) * c"), "((a+b)*c)");
 }
 
 TEST(EvaluatorOperands, FunctionsWithoutParameters) {
@@ -170,8 +183,10 @@ TEST(EvaluatorErrors, ExpressionExpected) {
   const char* m = "Expression expected.";
   EXPECT_EQ(ev.ErrorOf(""), EvaluatorMessage(m, "", 1));
   EXPECT_EQ(ev.ErrorOf("   "), EvaluatorMessage(m, "   ", 4));
-  // An empty operand token: the character that ended it, minus 1.
-  EXPECT_EQ(ev.ErrorOf(")"), EvaluatorMessage(m, ")", 0));
+  // An empty operand token: the character that ended it, minus 1, but never before the first
+  // character (positions users see are 1-based).
+  EXPECT_EQ(ev.ErrorOf(")"), EvaluatorMessage(m, ")", 1));
+  EXPECT_EQ(ev.ErrorOf(",,,"), EvaluatorMessage(m, ",,,", 1));
   EXPECT_EQ(ev.ErrorOf("1 + )"), EvaluatorMessage(m, "1 + )", 4));
   EXPECT_EQ(ev.ErrorOf("f(1,)"), EvaluatorMessage(m, "f(1,)", 4));
   EXPECT_EQ(ev.ErrorOf("f(,1)"), EvaluatorMessage(m, "f(,1)", 2));
@@ -268,9 +283,10 @@ TEST(EvaluatorErrors, ArgumentListLeftOpen) {
   // The function would never be called: the missing ')' is reported instead.
   EXPECT_EQ(ev.ErrorOf("f(1, 2"), EvaluatorMessage("Expression expected.", "f(1, 2", 7));
   ev.log.clear();
-  EXPECT_EQ(ev.ErrorOf("1 + f(1, (2"), EvaluatorMessage("Expression expected.", "1 + f(1, (2", 12));
-  EXPECT_EQ(ev.log, (std::vector<std::string>{"resolve 1", "resolve 1", "resolve 2",
-                                              "resolve 2"}));
+  // A group left open inside it is reported first, where the text ends.
+  EXPECT_EQ(ev.ErrorOf("1 + f(1, (2"),
+            EvaluatorMessage("Closing parenthesis is expected.", "1 + f(1, (2", 12));
+  EXPECT_EQ(ev.log, (std::vector<std::string>{"resolve 1", "resolve 1"}));
 }
 
 TEST(EvaluatorErrors, FirstErrorEndsTheEvaluationAfterEarlierCalls) {

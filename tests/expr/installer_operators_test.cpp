@@ -32,6 +32,23 @@ TEST_F(InstallerOperators, Arithmetic) {
   EXPECT_EQ(Eval("- 3 / 200000"), "-1.5E-5");
 }
 
+TEST_F(InstallerOperators, NumbersWithSignedExponentsAreOneOperand) {
+  // The sign after an exponent letter belongs to the number: "1e-400" is no "1e" minus 400.
+  EXPECT_EQ(Eval("1e-400"), "1e-400");
+  EXPECT_EQ(Eval("1e-400 + 0"), "1E-400");  // extended precision holds it
+  EXPECT_EQ(Eval("1e-5000 + 0"), "0");      // below extended precision: 0, never the exponent
+  EXPECT_EQ(Eval("-1e-5000 * 1"), "0");
+  EXPECT_EQ(Eval("2E+3 * 1"), "2000");
+  EXPECT_EQ(Eval("1.5e-4 + 0"), "0.00015");
+  EXPECT_EQ(Eval(".5e-1 + 1"), "1.05");
+  EXPECT_EQ(Eval("1e-4 < 1e-3"), "1");
+  // Only a number's mantissa makes the sign part of the token.
+  EXPECT_EQ(Eval("1e - 4"), "-4");
+  EXPECT_EQ(Eval("'1e'-4"), "-4");
+  EXPECT_EQ(Eval("e-4"), "-4");
+  EXPECT_EQ(Eval("a1e-4"), "-4");
+}
+
 TEST_F(InstallerOperators, UnaryPlusNormalisesAndMinusNegates) {
   EXPECT_EQ(Eval("+'007.50'"), "7.5");
   EXPECT_EQ(Eval("+abc"), "0");

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -32,6 +33,17 @@ constexpr char kOneComponent[] = R"(<sx2project>
 </sx2project>)";
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// 12,345,678
+std::string Grouped(uint64_t n) {
+  const std::string digits = std::to_string(n);
+  std::string out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
+}
 
 std::unique_ptr<TsxMainDatabase> MainDatabaseOf(const std::string& pdb) {
   auto db = std::make_unique<TsxMainDatabase>();
@@ -108,7 +120,7 @@ TEST_F(SxbuildProject, DatabasesHoldTheWholeProjectAndEachPackagesOwnPart) {
   EXPECT_EQ((*project.Components)[0].ID(), "core");
   EXPECT_EQ((*project.Components)[0].Package, "") << "the main package's components name none";
   EXPECT_EQ((*project.Components)[1].Package, "hellodocs");
-  EXPECT_EQ(project.Features->Count(), 1);
+  EXPECT_EQ(project.Features->Count(), 2);
   EXPECT_EQ(project.InstallTypes->Count(), 2);
   ASSERT_NE(project.Variables->FindVariable("AppID"), nullptr);
   EXPECT_EQ(project.Variables->FindVariable("AppID")->Value, "HelloSX");
@@ -344,6 +356,171 @@ TEST_F(SxbuildProject, BadProjectsFailNamingTheFileAndWriteNothing) {
     EXPECT_TRUE(Contains(run.output, c.expected)) << run.output;
     EXPECT_FALSE(fs::exists(out)) << "nothing is written for a project that cannot be built";
   }
+}
+
+// The engine's reader takes what it can of a damaged file; the builder refuses it, naming the
+// place expat found wrong.
+TEST_F(SxbuildProject, ProjectFilesThatAreNotWellFormedAreRefusedWithLineAndColumn) {
+  const std::string whole = std::string(R"(<sx2project><variables><var name="AppName" value="Hello"/></variables>)") +
+                            "\n<components><component id=\"c\"><files><file src=\"*.*\" dst=\"x\"/></files>" +
+                            "</component></components></sx2project>";
+  const size_t cut = whole.find("value=\"Hel") + 10;
+  struct Case {
+    std::string what, xml, place;
+  };
+  const std::vector<Case> cases = {
+      {"cut off in an attribute value", whole.substr(0, cut), "line 1, column 24"},
+      {"cut off after an element", whole.substr(0, whole.find("<components>")), "line 2, column 1"},
+      {"unclosed comment at the end", whole + "\n<!-- note", "line 3, column 1"},
+      {"empty file", "", "line 1, column 1"},
+      {"NUL byte", "<sx2project>\n<variables>" + std::string(1, '\0') + "</variables></sx2project>", "line 2, column 12"},
+      {"undefined entity", "<sx2project>\n <variables><var name=\"A\" value=\"&nbsp;\"/></variables></sx2project>",
+       "line 2, column 13"},
+      {"second root element", whole + "<sx2project/>", "line 2, column 109"},
+      {"elements that do not match", "<sx2project><variables></sx2project>", "line 1, column 26"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ProjectFolder project;
+    project.Project(c.xml);
+    project.Write("payload/c/a.txt", "a");
+    const SxbuildRun run = RunSxbuild({project.path(), "-o", project / "out"});
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_TRUE(Contains(run.output, "sxbuild: error: " + (project / "project.xml") + ": " + c.place + ": "))
+        << run.output;
+    EXPECT_FALSE(fs::exists(project / "out"));
+  }
+  // Well-formed in every encoding the builder takes: declared 8-bit, undeclared 8-bit, UTF-8.
+  for (const std::string& xml : {std::string("<?xml version=\"1.0\" encoding=\"windows-1252\"?><sx2project version=\"\xC4\"/>"),
+                                 std::string("<sx2project version=\"\xC4\"/>"),
+                                 std::string("\xEF\xBB\xBF<sx2project version=\"\xC3\x84\"/>")}) {
+    ProjectFolder project;
+    project.Project(xml);
+    const SxbuildRun run = RunSxbuild({project.path(), "-o", project / "out"});
+    EXPECT_EQ(run.status, 0) << run.output;
+  }
+}
+
+TEST_F(SxbuildProject, WarnsAboutReferencesToVariablesNobodyDefines) {
+  ProjectFolder project;
+  project.Project(R"xml(<sx2project><variables><var name="AppName" value="Hi %TEMP%"/></variables>
+    <packages><package id="more"><variables><var name="PackageDir" value="%ProgramFiles%\x"/></variables></package></packages>
+    <components><component id="c" condition="SetVariable('Later', 1)">
+      <files><file src="*.*" dst="%InstallPath%\%appname%\%Later%\%PackageDir%\"/></files>
+      <shortcuts><shortcut name="%Programs%\Hello\%AppName%" description="100% sure, 50% off, %% and %"/></shortcuts>
+    </component>
+    <component id="d" package="more"><registry><reg key="HKLM\%Vendor%" param="%Vendor%" value="%CommonProgramsMenu%"/></registry></component>
+    </components></sx2project>)xml");
+  project.Write("payload/c/a.txt", "a");
+  const SxbuildRun run = RunSxbuild({project.path(), "-o", project / "out"});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(Contains(run.output, "sxbuild: warning: " + (project / "project.xml") +
+                                       ": <shortcut name=\"%Programs%\\Hello\\%AppName%\"> in <component id=\"c\">, "
+                                       "attribute name: %Programs% is neither a variable of the project nor one the "
+                                       "engine defines\n"))
+      << run.output;
+  // One warning per name and element.
+  EXPECT_TRUE(Contains(run.output, "<reg> in <component id=\"d\">, attribute key: %Vendor% is neither")) << run.output;
+  size_t warnings = 0;
+  for (size_t at = run.output.find("is neither"); at != std::string::npos; at = run.output.find("is neither", at + 1))
+    ++warnings;
+  EXPECT_EQ(warnings, 2u) << run.output;
+
+  // The sample project refers to nothing unknown.
+  const SxbuildRun example = RunSxbuild({kExample, "-o", project / "example"});
+  ASSERT_EQ(example.status, 0) << example.output;
+  EXPECT_FALSE(Contains(example.output, "is neither")) << example.output;
+}
+
+TEST_F(SxbuildProject, OnlyTheEngineImageHeadsASetupProgram) {
+  ProjectFolder project;
+  project.Project(kOneComponent);
+  project.Write("payload/c/a.txt", "a");
+  project.Write("hostname", "build-host\n");
+  project.Write("marked.txt", std::string("SXEngine setup engine image") + '\0');
+  std::string damaged = ReadHostFile(SX_SXENGINE).substr(0, 4096);
+  damaged[0x3A] = 0x7F;  // the size of a section header
+  project.Write("damaged", damaged);
+  struct Case {
+    std::string what, engine, expected;
+  };
+  const std::vector<Case> refused = {
+      {"a text file", project / "hostname", "is no program (neither an ELF nor a PE executable)"},
+      {"another program", SX_SXTOOL, "is an executable, but not the setup engine (it lacks the engine's .sxeng section)"},
+      {"a Windows library", kFixtures + "lz32.dll", "is no program"},
+      {"the marker's text in a text file", project / "marked.txt", "is no program"},
+      {"the engine's head", project / "damaged", "is an executable, but not the setup engine"},
+  };
+  for (const Case& c : refused) {
+    SCOPED_TRACE(c.what);
+    const SxbuildRun run = RunSxbuild({project.path(), "-o", project / "out", "--engine", c.engine});
+    EXPECT_EQ(run.status, 1) << run.output;
+    EXPECT_TRUE(Contains(run.output, "sxbuild: error: the engine image \"" + c.engine + "\" " + c.expected)) << run.output;
+    EXPECT_FALSE(fs::exists(project / "out"));
+  }
+  // The engine with its debug information is accepted too, and the summary gives its size.
+  const SxbuildRun run = RunSxbuild({project.path(), "-o", project / "out", "--engine", SX_SXENGINE});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(Contains(run.output, "  engine image     " + Grouped(fs::file_size(SX_SXENGINE)) + " bytes (" +
+                                       std::string(SX_SXENGINE) + ")\n"))
+      << run.output;
+}
+
+TEST_F(SxbuildProject, SetupsGetTheStrippedEngineBesideSxbuild) {
+  ScratchFolder out;
+  std::string output;
+  ASSERT_EQ(RunCommand(ShellQuote(SX_SXBUILD) + " " + ShellQuote(kExample) + " -o " + ShellQuote(out.path()) + " 2>&1",
+                       &output),
+            0)
+      << output;
+  const std::string stripped = ReadHostFile(SX_SETUP_ENGINE);
+  ASSERT_FALSE(stripped.empty());
+  EXPECT_LT(stripped.size(), fs::file_size(SX_SXENGINE)) << "no debug information";
+  EXPECT_EQ(stripped.find(".debug_info"), std::string::npos);
+  EXPECT_EQ(ReadHostFile(out / "hello-setup.exe").compare(0, stripped.size(), stripped), 0);
+  EXPECT_EQ(Trailer(out / "hello-setup.exe").trailer.stubSize, stripped.size());
+  EXPECT_TRUE(Contains(output, "  engine image     " + Grouped(stripped.size()) + " bytes")) << output;
+}
+
+TEST_F(SxbuildProject, TemporaryFilesOfKilledBuildsAreRemovedByTheNextBuild) {
+  ProjectFolder project;
+  project.Project(kOneComponent);
+  project.Write("payload/c/a.txt", "a");
+  ScratchFolder out;
+  // A process that is gone, and one that still runs (this test).
+  const pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ASSERT_GT(gone, 0);
+  ::waitpid(gone, nullptr, 0);
+  const std::string stale = ".setup.exe.sxbuild-" + std::to_string(gone);
+  const std::string running = ".setup.exe.sxbuild-" + std::to_string(::getpid());
+  WriteHostFile(out / stale, "left by a killed build");
+  WriteHostFile(out / running, "being written");
+  WriteHostFile(out / ".notes.sxbuild-x", "not ours");
+  const SxbuildRun run = RunSxbuild({project.path(), "-o", out.path()});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(Contains(run.output, "removed " + stale + " (left by a build that was killed)")) << run.output;
+  EXPECT_FALSE(fs::exists(out / stale));
+  EXPECT_TRUE(fs::exists(out / running));
+  EXPECT_TRUE(fs::exists(out / ".notes.sxbuild-x"));
+}
+
+TEST_F(SxbuildProject, WarnsAboutPayloadLinksThatLeadOutsideTheProject) {
+  ScratchFolder outside;
+  WriteHostFile(outside / "secret.txt", "outside");
+  ProjectFolder project;
+  project.Project(kOneComponent);
+  project.Write("payload/c/a.txt", "a");
+  project.Write("payload/c/docs/inner.txt", "inner");
+  ASSERT_EQ(::symlink((outside / "secret.txt").c_str(), (project / "payload/c/linked.txt").c_str()), 0);
+  ASSERT_EQ(::symlink("docs/inner.txt", (project / "payload/c/near.txt").c_str()), 0);
+  const SxbuildRun run = RunSxbuild({project.path(), "-o", project / "out"});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_TRUE(Contains(run.output, "sxbuild: warning: \"" + (project / "payload/c/linked.txt") +
+                                       "\" is a link that leads outside the project folder, to \"" +
+                                       fs::canonical(outside / "secret.txt").string() + "\"; that file is packed\n"))
+      << run.output;
+  EXPECT_FALSE(Contains(run.output, "near.txt")) << "links within the project are fine";
 }
 
 TEST_F(SxbuildProject, UnreadableFilesAndFoldersAreNamed) {

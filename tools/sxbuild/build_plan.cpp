@@ -12,7 +12,9 @@
 #include "packages/pdb_file.h"
 #include "platform/pe_version.h"
 #include "packages/unpack_api.h"
+#include "tools/common/project_text.h"
 #include "tools/sxbuild/local_files.h"
+#include "tools/sxbuild/variable_references.h"
 #include "util/case_tables.h"
 #include "util/wildcard.h"
 #include "xml/xml_parser_error.h"
@@ -55,51 +57,6 @@ bool StartsWithText(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && SameTextFast(text.substr(0, prefix.size()), prefix);
 }
 
-bool ValidUtf8(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size()) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    size_t extra;
-    if (c < 0x80) {
-      extra = 0;
-    } else if ((c >> 5) == 0x6) {
-      extra = 1;
-    } else if ((c >> 4) == 0xE) {
-      extra = 2;
-    } else if ((c >> 3) == 0x1E) {
-      extra = 3;
-    } else {
-      return false;
-    }
-    if (text.size() - i <= extra) return false;
-    for (size_t k = 1; k <= extra; ++k)
-      if ((static_cast<unsigned char>(text[i + k]) >> 6) != 2) return false;
-    i += extra + 1;
-  }
-  return true;
-}
-
-bool AllAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-// The encoding named in the XML declaration, in lower case; "" when there is none.
-std::string DeclaredEncoding(std::string_view text) {
-  const size_t start = text.find_first_not_of(" \t\r\n");
-  if (start == std::string_view::npos || text.substr(start, 5) != "<?xml") return "";
-  const size_t end = text.find("?>", start);
-  const std::string_view declaration = text.substr(start, end == std::string_view::npos ? text.size() : end - start);
-  const size_t at = declaration.find("encoding");
-  if (at == std::string_view::npos) return "";
-  const size_t quote = declaration.find_first_of("\"'", at);
-  if (quote == std::string_view::npos) return "";
-  const size_t close = declaration.find(declaration[quote], quote + 1);
-  if (close == std::string_view::npos) return "";
-  std::string name(declaration.substr(quote + 1, close - quote - 1));
-  for (char& c : name) c = static_cast<char>(LowerTable[static_cast<unsigned char>(c)]);
-  return name;
-}
-
 class Planner {
  public:
   explicit Planner(const BuildOptions& options) : options_(options), codePage_(options.codePage) {}
@@ -115,7 +72,6 @@ class Planner {
     uint32_t flags = 0;
   };
   std::string ProjectPath(std::string_view relative) const { return root_ + "/" + std::string(relative); }
-  std::string ProjectText(const std::string& bytes, const std::string& path) const;
   std::string ToAnsi(const std::string& utf8, const std::string& path, std::string_view what) const;
   std::string ArchiveName(const std::string& relativeUtf8, const std::string& path) const;
   std::optional<std::string> ChildFolder(const std::string& parent, const std::string& ansiName) const;
@@ -143,10 +99,14 @@ class Planner {
     return package.main ? std::string() : package.fileName;
   }
   void Warn(std::string text) { plan_.warnings.push_back(std::move(text)); }
+  // A symbolic link among the project's files that leads out of the project folder packs a file
+  // the project does not hold; the author should know.
+  void WarnIfLinkLeavesProject(const LocalFile& local);
 
   const BuildOptions& options_;
   host::CodePage codePage_;
   std::string root_;
+  std::string realRoot_;  // the project folder with every link resolved
   std::string projectPath_;
   TsxMainDatabase db_;
   std::vector<Package> packages_;
@@ -156,43 +116,8 @@ class Planner {
   BuildPlan plan_;
 };
 
-std::string Planner::ProjectText(const std::string& bytes, const std::string& path) const {
-  std::string text = bytes;
-  const bool bom = text.compare(0, 3, "\xEF\xBB\xBF") == 0;
-  if (bom) text.erase(0, 3);
-  const std::string encoding = DeclaredEncoding(text);
-  bool utf8 = bom || encoding == "utf-8" || encoding == "utf8";
-  if (!utf8 && encoding.empty()) utf8 = !AllAscii(text) && ValidUtf8(text);
-  if (!utf8) {
-    const bool eightBit = encoding.empty() || encoding.rfind("windows-", 0) == 0 ||
-                          encoding.rfind("cp", 0) == 0 || encoding.rfind("iso-8859-", 0) == 0 ||
-                          encoding == "latin1" || encoding == "us-ascii" || encoding == "ascii";
-    if (!eightBit)
-      throw BuildError(path + ": encoding \"" + encoding +
-                       "\" is not supported (use UTF-8 or the 8-bit code page of the setup)");
-    return text;
-  }
-  if (!ValidUtf8(text)) throw BuildError(path + ": the file is declared UTF-8 but is not valid UTF-8");
-  std::string ansi = codePage_.FromUtf8(text);
-  if (codePage_.ToUtf8(ansi) != text) {
-    // Name the first line that loses characters.
-    size_t line = 1, start = 0;
-    while (start < text.size()) {
-      size_t end = text.find('\n', start);
-      if (end == std::string::npos) end = text.size();
-      const std::string piece = text.substr(start, end - start);
-      if (codePage_.ToUtf8(codePage_.FromUtf8(piece)) != piece) break;
-      ++line;
-      start = end + 1;
-    }
-    throw BuildError(path + ": line " + std::to_string(line) + " holds characters that code page " +
-                     std::to_string(codePage_.Number()) + " cannot hold (see --codepage)");
-  }
-  return ansi;
-}
-
 std::string Planner::ToAnsi(const std::string& utf8, const std::string& path, std::string_view what) const {
-  if (!ValidUtf8(utf8))
+  if (!tool::IsValidUtf8(utf8))
     throw BuildError(Quoted(path) + ": the " + std::string(what) + " is not valid UTF-8");
   std::string ansi = codePage_.FromUtf8(utf8);
   if (codePage_.ToUtf8(ansi) != utf8)
@@ -237,6 +162,10 @@ void Planner::LoadProject() {
   root_ = options_.projectFolder;
   while (root_.size() > 1 && root_.back() == '/') root_.pop_back();
   if (!IsLocalFolder(root_)) throw BuildError("project folder " + Quoted(root_) + " does not exist");
+  if (char* real = ::realpath(root_.c_str(), nullptr)) {
+    realRoot_ = real;
+    std::free(real);
+  }
   projectPath_ = ProjectPath(kProjectFile);
   const std::string bytes = [&] {
     try {
@@ -245,7 +174,16 @@ void Planner::LoadProject() {
       throw BuildError(std::string(e.what()) + " (every project folder holds its project in project.xml)");
     }
   }();
-  const std::string text = ProjectText(bytes, projectPath_);
+  // The engine's reader takes what it can of a damaged file; a build must not, so the file is
+  // checked strictly first.
+  if (const auto error = tool::CheckProjectWellFormed(bytes))
+    throw BuildError(DescribeXmlError(projectPath_, *error) + " (the file is not well-formed XML)");
+  std::string text;
+  try {
+    text = tool::DecodeProjectText(bytes, codePage_).text;
+  } catch (const tool::ProjectTextError& e) {
+    throw BuildError(projectPath_ + ": " + e.what());
+  }
   TXMLTag tag;
   try {
     tag.Parse(text);
@@ -255,6 +193,21 @@ void Planner::LoadProject() {
   if (tag.Kind != xkElement || tag.Name() != "sx2project")
     throw BuildError(projectPath_ + ": the root element must be <sx2project>, not <" + tag.Name() + ">");
   db_.Assign(tag);
+  std::vector<std::string> variables;
+  for (const TsxVariable& variable : *db_.Variables) variables.push_back(variable.Name);
+  for (const TsxPackage& package : *db_.Packages)
+    for (const TsxVariable& variable : *package.Variables) variables.push_back(variable.Name);
+  for (std::string& warning : UnknownVariableReferences(tag, variables)) Warn(projectPath_ + ": " + warning);
+}
+
+void Planner::WarnIfLinkLeavesProject(const LocalFile& local) {
+  if (local.linkTarget.empty()) return;
+  const bool inside = !realRoot_.empty() && local.linkTarget.size() > realRoot_.size() &&
+                      local.linkTarget.compare(0, realRoot_.size(), realRoot_) == 0 &&
+                      (local.linkTarget[realRoot_.size()] == '/' || realRoot_ == "/");
+  if (!inside)
+    Warn(Quoted(local.path) + " is a link that leads outside the project folder, to " + Quoted(local.linkTarget) +
+         "; that file is packed");
 }
 
 void Planner::CheckRuntimeState() const {
@@ -452,6 +405,7 @@ void Planner::PlanPackageFolder(const Package& package, PlannedPackage& out, std
   static const char* const kPictures[] = {"splash.rgn", "splash.bmp", "presetup.rgn", "presetup.bmp"};
   std::vector<PlannedFile> pictures(std::size(kPictures));
   for (const LocalFile& local : listing) {
+    WarnIfLinkLeavesProject(local);
     PlannedFile file;
     file.name = ArchiveName(local.relative, local.path);
     file.source = local.path;
@@ -501,6 +455,7 @@ void Planner::PlanPlugins(const Package& package, std::vector<PlannedFile>& out)
     usedPlugins_.insert(Upper(plugin.ID));
     bool dll = false, config = plugin.ConfigFile.empty();
     for (const LocalFile& local : ListLocalFiles(*folder)) {
+      WarnIfLinkLeavesProject(local);
       PlannedFile file;
       const std::string name = ArchiveName(local.relative, local.path);
       file.name = base + name;
@@ -560,6 +515,7 @@ void Planner::PlanData(const Package& package, PlannedPackage& out, TsxFileInfos
         unused.push_back(local.relative);
         continue;
       }
+      WarnIfLinkLeavesProject(local);
       PlannedFile file;
       file.name = "data\\" + component.ID() + "\\" + rest;
       file.source = local.path;

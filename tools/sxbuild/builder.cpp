@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 
+#include "tools/sxbuild/engine_image.h"
 #include "tools/sxbuild/local_files.h"
 #include "tools/sxbuild/package_writer.h"
 
@@ -66,11 +67,10 @@ void RemoveStaleCabinets(const PlannedPackage& package, size_t written, const st
 void Build(const BuildOptions& options, std::FILE* out, std::FILE* err) {
   const BuildPlan plan = PlanBuild(options);
   for (const std::string& warning : plan.warnings) std::fprintf(err, "sxbuild: warning: %s\n", warning.c_str());
-  {
-    InputFile engine(options.engineImage);  // readable, before anything is written
-    if (engine.Size() == 0) throw BuildError("the engine image \"" + options.engineImage + "\" is empty");
-  }
+  const uint64_t engineSize = CheckEngineImage(options.engineImage);  // before anything is written
   PrepareOutputFolder(options);
+  for (const std::string& name : RemoveStaleTemporaryOutputs(options.outputFolder))
+    std::fprintf(out, "  removed %s (left by a build that was killed)\n", name.c_str());
 
   OutputSet outputs(options.outputFolder);
   std::vector<PackageReport> reports;
@@ -79,6 +79,7 @@ void Build(const BuildOptions& options, std::FILE* out, std::FILE* err) {
   outputs.Commit();
 
   std::fprintf(out, "sxbuild: %zu package(s) written to \"%s\"\n", plan.packages.size(), options.outputFolder.c_str());
+  std::fprintf(out, "  engine image     %s bytes (%s)\n", Grouped(engineSize).c_str(), options.engineImage.c_str());
   for (size_t i = 0; i < plan.packages.size(); ++i) {
     const PlannedPackage& package = plan.packages[i];
     const PackageReport& report = reports[i];

@@ -9,7 +9,9 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <ctime>
 
 namespace sx::build {
@@ -39,7 +41,13 @@ void ListInto(const std::string& folder, const std::string& prefix, std::vector<
         throw BuildError(Quoted(path) + " is a link to a folder; links to folders are not followed");
       ListInto(path, relative, out);
     } else if (S_ISREG(st.st_mode)) {
-      out.push_back({relative, path, static_cast<uint64_t>(st.st_size),
+      std::string target;
+      if (S_ISLNK(link.st_mode)) {
+        char* real = ::realpath(path.c_str(), nullptr);
+        target = real ? real : path;
+        std::free(real);
+      }
+      out.push_back({relative, path, std::move(target), static_cast<uint64_t>(st.st_size),
                      static_cast<int64_t>(st.st_mtim.tv_sec), (st.st_mode & S_IWUSR) == 0});
     } else {
       throw BuildError(Quoted(path) + " is neither a file nor a folder");
@@ -239,6 +247,24 @@ void OutputFile::Finish() {
 }
 
 // ---- OutputSet
+
+std::vector<std::string> RemoveStaleTemporaryOutputs(const std::string& folder) {
+  constexpr std::string_view kMark = ".sxbuild-";
+  std::vector<std::string> removed;
+  for (const std::string& name : ListFolderNames(folder)) {
+    const size_t mark = name.rfind(kMark);
+    if (name[0] != '.' || mark == std::string::npos || mark == 0) continue;
+    const std::string digits = name.substr(mark + kMark.size());
+    if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+    const pid_t process = static_cast<pid_t>(std::stol(digits));
+    // A process that exists (or that we may not signal) may still be writing its outputs.
+    if (process <= 0 || process == ::getpid() || ::kill(process, 0) == 0 || errno != ESRCH) continue;
+    const std::string path = folder + "/" + name;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(path.c_str()) == 0) removed.push_back(name);
+  }
+  return removed;
+}
 
 OutputSet::OutputSet(std::string folder) : folder_(std::move(folder)) {}
 

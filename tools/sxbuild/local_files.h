@@ -36,6 +36,7 @@ void CheckInterrupted();
 struct LocalFile {
   std::string relative;  // below the listed folder, "/" between folders (bytes as on disk)
   std::string path;      // full path
+  std::string linkTarget;  // for a symbolic link: the real path of the file it leads to
   uint64_t size = 0;
   int64_t modified = 0;  // seconds since 1970
   bool readOnly = false; // the owner may not write it
@@ -96,6 +97,11 @@ class OutputFile {
   uint64_t size_ = 0;
   std::string path_;
 };
+
+// Removes the temporary outputs that builds into `folder` left when they were killed
+// (".<name>.sxbuild-<process ID>" of a process that is gone); returns their names. Those of
+// builds still running stay.
+std::vector<std::string> RemoveStaleTemporaryOutputs(const std::string& folder);
 
 // The outputs of one build: temporary files in the output folder that become the final files
 // together at the end, or disappear.

@@ -61,9 +61,10 @@ int PasswordHashCommand(const Args& args) {
 int DecipherCommand(const Args& args) {
   if (WantsHelp(args)) return Usage(stdout, kDecipherHelp);
   if (args.size() != 3 || args[0] != "--key") return Usage(stderr, kDecipherHelp);
-  auto bytes = ReadLocalFile(args[2]);
+  std::string problem;
+  auto bytes = ReadLocalFile(args[2], &problem);
   if (!bytes) {
-    std::fprintf(stderr, "sxtool decipher: cannot read \"%s\"\n", args[2].c_str());
+    std::fprintf(stderr, "sxtool decipher: %s\n", CannotReadMessage(args[2], problem).c_str());
     return 1;
   }
   return WriteOut(DecipherText(*bytes, args[1]));
@@ -73,9 +74,10 @@ int PdbCommand(const Args& args) {
   if (WantsHelp(args)) return Usage(stdout, kPdbHelp);
   if (args.size() != 2 || (args[0] != "decode" && args[0] != "encode"))
     return Usage(stderr, kPdbHelp);
-  auto bytes = ReadLocalFile(args[1]);
+  std::string problem;
+  auto bytes = ReadLocalFile(args[1], &problem);
   if (!bytes) {
-    std::fprintf(stderr, "sxtool pdb: cannot read \"%s\"\n", args[1].c_str());
+    std::fprintf(stderr, "sxtool pdb: %s\n", CannotReadMessage(args[1], problem).c_str());
     return 1;
   }
   return WriteOut(args[0] == "decode" ? DecodePdb(*bytes) : EncodePdb(*bytes));

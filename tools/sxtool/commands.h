@@ -16,7 +16,7 @@ inline constexpr int kBadUsage = 2;
 
 int MachineCommand(const Args& args);  // machine init|reboot|shutdown
 int RegCommand(const Args& args);      // reg query|add|delete
-int XmlCommand(const Args& args);      // xml format FILE|-
+int XmlCommand(const Args& args);      // xml format|check FILE|-
 int DbCommand(const Args& args);       // db format FILE
 int HashCommand(const Args& args);          // hash TEXT
 int PasswordHashCommand(const Args& args);  // password-hash PASSWORD

@@ -26,7 +26,7 @@ const std::map<std::string, Command>& Commands() {
   static const std::map<std::string, Command> commands = {
       {"machine", {MachineCommand, "create a machine folder, reboot it, end its session"}},
       {"reg", {RegCommand, "query, add and delete registry keys and values of the machine"}},
-      {"xml", {XmlCommand, "parse an XML document and write it as the engine writes XML"}},
+      {"xml", {XmlCommand, "show an XML document as the engine reads it; check it strictly"}},
       {"db", {DbCommand, "normalise a project file through the project database model"}},
       {"hash", {HashCommand, "print the engine's HAVAL digest of a text"}},
       {"password-hash", {PasswordHashCommand, "print the PswCheckHash value for a password"}},

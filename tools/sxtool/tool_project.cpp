@@ -47,9 +47,10 @@ ToolProject::~ToolProject() {
 
 bool ToolProject::Open(const std::string& path) {
   if (!path.empty()) {
-    const std::optional<std::string> text = ReadLocalFile(path);
+    std::string problem;
+    const std::optional<std::string> text = ReadLocalFile(path, &problem);
     if (!text) {
-      std::fprintf(stderr, "sxtool %s: cannot read %s\n", command_.c_str(), path.c_str());
+      std::fprintf(stderr, "sxtool %s: %s\n", command_.c_str(), CannotReadMessage(path, problem).c_str());
       return false;
     }
     TXMLSettingsScope settings;
