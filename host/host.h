@@ -356,6 +356,12 @@ class Host {
   virtual uint32_t TickCount() = 0;  // milliseconds since start, wraps
   virtual void Sleep(uint32_t milliseconds) = 0;
 
+  // ---- broadcasts to all top-level windows (traced)
+  // WM_WININICHANGE with the changed area ("Environment"), aborting at a hung window, 5 s.
+  virtual void BroadcastSettingChange(std::string_view area) = 0;
+  // WM_FONTCHANGE after the font resources changed.
+  virtual void BroadcastFontChange() = 0;
+
   // ---- observable events: one line of the trace file (SX_TRACE), when tracing
   virtual void Trace(std::string_view kind, std::string_view text) = 0;
 };

@@ -63,6 +63,8 @@ class HostWrapper : public Host {
   FileTime LocalToUtc(FileTime local) override { return inner_->LocalToUtc(local); }
   uint32_t TickCount() override { return inner_->TickCount(); }
   void Sleep(uint32_t milliseconds) override { inner_->Sleep(milliseconds); }
+  void BroadcastSettingChange(std::string_view area) override { inner_->BroadcastSettingChange(area); }
+  void BroadcastFontChange() override { inner_->BroadcastFontChange(); }
   void Trace(std::string_view kind, std::string_view text) override { inner_->Trace(kind, text); }
 
  private:

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "host/host.h"
+#include "install/environment_items.h"
 #include "install/file_steps.h"
 #include "install/install_actions.h"
 #include "install/install_log.h"
@@ -160,7 +161,7 @@ void TInstallFolder::Undo() { host::CurrentHost().RemoveFolder(Folder); }
 void TInstallRegKey::Undo() { RegDeleteKeyPath(Key, false); }
 
 void TInstallEnvVar::Undo() {
-  if (!SetEnvVar(Name, OldValue, SysVar) && !OldValue.empty())
+  if (!SetStoredEnvVar(Name, OldValue, SysVar) && !OldValue.empty())
     ReportUndoError("Cannot restore the environment variable " + Name);
 }
 

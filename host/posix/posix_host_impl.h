@@ -106,6 +106,8 @@ class PosixHost final : public Host {
   uint32_t TickCount() override;
   void Sleep(uint32_t milliseconds) override;
 
+  void BroadcastSettingChange(std::string_view area) override;  // posix_shell.cpp
+  void BroadcastFontChange() override;
   void Trace(std::string_view kind, std::string_view text) override;
 
  private:
