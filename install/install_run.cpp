@@ -10,12 +10,15 @@
 #include "database/sx_variable_access.h"
 #include "install/file_steps.h"
 #include "install/environment_items.h"
+#include "install/fonts.h"
 #include "install/ini_items.h"
 #include "install/install_actions.h"
 #include "install/install_log.h"
 #include "install/install_services.h"
 #include "install/item_phase.h"
 #include "install/registry_items.h"
+#include "install/servers.h"
+#include "install/shortcut_items.h"
 #include "packages/password.h"
 #include "platform/file_utils.h"
 #include "platform/ini_cache.h"
@@ -84,8 +87,9 @@ void AddComponentNeeds(const TsxComponents& components, TProjectNeeds& needs) {
 
 // The phases this library carries out itself; the others are the engine's (RunPhase).
 bool OwnPhase(TInstallPhase phase) {
-  return phase == TInstallPhase::kRegistry || phase == TInstallPhase::kIniEntries ||
-         phase == TInstallPhase::kEnvironment;
+  return phase == TInstallPhase::kServers || phase == TInstallPhase::kRegistry ||
+         phase == TInstallPhase::kIniEntries || phase == TInstallPhase::kFonts ||
+         phase == TInstallPhase::kShortcuts || phase == TInstallPhase::kEnvironment;
 }
 
 class TInstallRun {
@@ -125,16 +129,6 @@ class TInstallRun {
     AfterKind(kind);
   }
   // A kind carried out component after component, in the project's order.
-  void PerComponent(int kind, TInstallPhase phase, int (*itemCount)(const TsxComponent&)) {
-    Kind(kind, [&] {
-      for (TsxComponent& component : *database_.Components) {
-        result_ = Phase(phase, &component, itemCount(component) > 0);
-        if (!result_) return;
-      }
-    });
-  }
-
-  // A kind of this library's own, component after component.
   void PerComponent(int kind, bool (*install)(TXMLObject*, TsxComponent&)) {
     Kind(kind, [&] {
       for (TsxComponent& component : *database_.Components) {
@@ -295,7 +289,7 @@ bool TInstallRun::Run() {
     services_.SetResumeMode(false);
     Kind(ikServers, [&] {
       CopyRegsvr32();
-      result_ = Phase(TInstallPhase::kServers, nullptr, needs_.Has(TInstallPhase::kServers));
+      result_ = RegisterServers() && !services_.Aborted();
     });
   }
 
@@ -303,8 +297,8 @@ bool TInstallRun::Run() {
   if (!Resuming()) {
     PerComponent(ikRegistry, InstallRegistryItems);
     PerComponent(ikIniEntries, InstallIniItems);
-    Kind(ikFonts, [&] { result_ = Phase(TInstallPhase::kFonts, nullptr, needs_.Has(TInstallPhase::kFonts)); });
-    PerComponent(ikShortcuts, TInstallPhase::kShortcuts, [](const TsxComponent& c) { return c.Shortcuts->Count(); });
+    Kind(ikFonts, [&] { result_ = RegisterFonts() && !services_.Aborted(); });
+    PerComponent(ikShortcuts, InstallShortcutItems);
     if (result_) result_ = InstallEnvironment() && !services_.Aborted();
   }
 
