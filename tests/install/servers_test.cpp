@@ -82,6 +82,12 @@ TEST_F(Servers, ProgramsAndScriptsRunWithTheirSwitchAndPEImagesCannotRegister) {
   ASSERT_TRUE(WriteFile("C:\\App\\tool.dll", "#!/bin/sh\necho \"$@\" >> '" + out + "'\n"));
   EXPECT_FALSE(RegisterServer("C:\\App\\tool.dll"));
   EXPECT_FALSE(RegisterServer("C:\\App\\missing.exe"));
+  // An ELF program loads as a library without exports, as Windows loads an .exe.
+  ASSERT_TRUE(WriteFile("C:\\App\\true.exe", ReadHostFile("/bin/true")));
+  auto program = host().LoadLibrary("C:\\App\\true.exe");
+  ASSERT_NE(program, nullptr);
+  EXPECT_EQ(program->Symbol("DllRegisterServer"), nullptr);
+  EXPECT_TRUE(RegisterServer("C:\\App\\true.exe"));
 
   // A real PE image is recognised but cannot be loaded here.
   ASSERT_TRUE(WriteFile("C:\\App\\lz32.dll", ReadHostFile(std::string(SX_INSTALL_TEST_DATA) + "/lz32.dll")));

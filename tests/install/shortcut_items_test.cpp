@@ -87,6 +87,29 @@ TEST_F(Shortcuts, EveryFieldReachesTheLinkFile) {
   EXPECT_EQ(items.CallsStartingWith("event 1"), (std::vector<std::string>{"event 12 kind 3", "event 13 kind 3 all"}));
 }
 
+TEST_F(Shortcuts, AFolderTargetEndsInADirectoryItemAndAFailedBackupChangesNothing) {
+  ASSERT_TRUE(host().CreateFolder("C:\\Data"));
+  AddShortcut("C:\\Menu\\Data", "C:\\Data");
+  ASSERT_TRUE(Install());
+  const std::string info = LnkInfo(machine, "drive_c/Menu/Data.lnk");
+  EXPECT_NE(info.find("Name\t\t\t: DATA"), std::string::npos) << info;
+  EXPECT_EQ(info.find("0x32 (File entry: File)"), std::string::npos) << info;
+  EXPECT_NE(info.find("File attribute flags\t\t: 0x00000010"), std::string::npos) << info;
+
+  // The old link cannot be backed up: the message, and the old link stays as it was.
+  component->Shortcuts->Clear();
+  list().Clear();
+  ASSERT_TRUE(WriteFile("C:\\Menu\\Old.lnk", "old link"));
+  AddShortcut("C:\\Menu\\Old", "C:\\Data");
+  faults.mutations = 0;
+  faults.failAt = 1;  // the backup copy
+  ASSERT_TRUE(Install());
+  EXPECT_EQ(ReadFile("C:\\Menu\\Old.lnk"), "old link");
+  EXPECT_EQ(items.CallsStartingWith("box"),
+            (std::vector<std::string>{"box Error: Error creating shortcut \"C:\\Menu\\Old.lnk\". style 16"}));
+  EXPECT_EQ(list().Count(), 0);
+}
+
 TEST_F(Shortcuts, NonAsciiTextsAreStoredInUnicodeFromTheMachinesCodePage) {
   struct Case {
     const char* settings;
