@@ -85,6 +85,20 @@ TEST_F(Fonts, AFileThatIsNoFontFailsThePhaseAndWindows9xUsesItsKey) {
   list().RollbackAll();
   EXPECT_FALSE(Exists("C:\\windows\\Fonts\\bad.ttf"));
 
+  // The font's value cannot be written: the font is not installed.
+  struct NoRegistryWrites : host::HostWrapper {
+    using HostWrapper::HostWrapper;
+    bool RegSetValue(host::RegRoot, std::string_view, std::string_view, const host::RegValue&) override {
+      return false;
+    }
+  } noWrites{counter};
+  host::SetCurrentHost(&noWrites);
+  EXPECT_FALSE(InstallFont("Demo", Staged("Demo", "C:\\windows\\Fonts\\demo.ttf", font).TmpFileName,
+                           "C:\\windows\\Fonts\\demo.ttf", true));
+  list().RollbackAll();
+  EXPECT_FALSE(Exists("C:\\windows\\Fonts\\demo.ttf"));
+  host::SetCurrentHost(&counter);
+
   TempMachine old("[System]\nPlatform=9x\n");
   host::SetCurrentHost(&old.host());
   old.host().CreateFolder("C:\\windows\\Fonts");
