@@ -112,6 +112,14 @@ struct FindEntry {
   FileInfo info;
 };
 
+// A shell link as IShellLinkA takes it; texts in ANSI.
+struct ShellLinkData {
+  std::string target, arguments, workingDir, description, iconFile;
+  int showCommand = 1;  // SW_SHOWNORMAL 1, SW_SHOWMAXIMIZED 3, SW_SHOWMINNOACTIVE 7
+  uint16_t hotKey = 0;
+  int32_t iconIndex = 0;
+};
+
 struct DiskSpace {
   uint64_t freeBytesAvailable = 0;  // free to the calling user
   uint64_t totalBytes = 0;
@@ -405,6 +413,26 @@ class Host {
   virtual FileTime LocalToUtc(FileTime local) = 0;
   virtual uint32_t TickCount() = 0;  // milliseconds since start, wraps
   virtual void Sleep(uint32_t milliseconds) = 0;
+
+  // ---- shell links and change notification (traced)
+  // Writes the link file as IShellLink and IPersistFile::Save do. False when it cannot be written
+  // or a text does not fit the format; an existing file is then left as it was.
+  virtual bool SaveShellLink(std::string_view path, const ShellLinkData& link) = 0;
+  // SHChangeNotify(SHCNE_UPDATEDIR) for the path, flushed.
+  virtual void NotifyFolderUpdated(std::string_view path) = 0;
+
+  // ---- font resources of this process (traced)
+  // AddFontResource: false when the file is missing or no font by its signature (TrueType,
+  // OpenType, a font collection, a .fon or .fnt file). A file added twice counts twice.
+  virtual bool AddFontResource(std::string_view path) = 0;
+  // RemoveFontResource: false when the file has no font resource added.
+  virtual bool RemoveFontResource(std::string_view path) = 0;
+
+  // ---- broadcasts to all top-level windows (traced)
+  // WM_WININICHANGE with the changed area ("Environment"), aborting at a hung window, 5 s.
+  virtual void BroadcastSettingChange(std::string_view area) = 0;
+  // WM_FONTCHANGE after the font resources changed.
+  virtual void BroadcastFontChange() = 0;
 
   // ---- observable events: one line of the trace file (SX_TRACE), when tracing
   virtual void Trace(std::string_view kind, std::string_view text) = 0;

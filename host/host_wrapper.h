@@ -66,6 +66,12 @@ class HostWrapper : public Host {
   FileTime LocalToUtc(FileTime local) override { return inner_->LocalToUtc(local); }
   uint32_t TickCount() override { return inner_->TickCount(); }
   void Sleep(uint32_t milliseconds) override { inner_->Sleep(milliseconds); }
+  bool SaveShellLink(std::string_view path, const ShellLinkData& link) override { return inner_->SaveShellLink(path, link); }
+  void NotifyFolderUpdated(std::string_view path) override { inner_->NotifyFolderUpdated(path); }
+  bool AddFontResource(std::string_view path) override { return inner_->AddFontResource(path); }
+  bool RemoveFontResource(std::string_view path) override { return inner_->RemoveFontResource(path); }
+  void BroadcastSettingChange(std::string_view area) override { inner_->BroadcastSettingChange(area); }
+  void BroadcastFontChange() override { inner_->BroadcastFontChange(); }
   void Trace(std::string_view kind, std::string_view text) override { inner_->Trace(kind, text); }
 
  private:

@@ -3,7 +3,9 @@
 #include <cstdio>
 
 #include "host/host.h"
+#include "install/environment_items.h"
 #include "install/file_steps.h"
+#include "install/fonts.h"
 #include "install/install_actions.h"
 #include "install/install_log.h"
 #include "install/install_services.h"
@@ -21,11 +23,6 @@ void ReportUndoError(const std::string& text) { InstallServices().ShowErrorBox(t
 
 // The journal the INI documents write beside a file while they rewrite it.
 constexpr char kIniJournalSuffix[] = ".sxjournal";
-
-std::string FontsKey() {
-  return IsWin9x() ? "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Fonts\\"
-                   : "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts\\";
-}
 
 // A backup that could not be copied back must not be lost with the engine's temporary folder:
 // it moves beside its target and replaces the target at the next reboot. True when it was kept.
@@ -160,7 +157,7 @@ void TInstallFolder::Undo() { host::CurrentHost().RemoveFolder(Folder); }
 void TInstallRegKey::Undo() { RegDeleteKeyPath(Key, false); }
 
 void TInstallEnvVar::Undo() {
-  if (!SetEnvVar(Name, OldValue, SysVar) && !OldValue.empty())
+  if (!SetStoredEnvVar(Name, OldValue, SysVar) && !OldValue.empty())
     ReportUndoError("Cannot restore the environment variable " + Name);
 }
 

@@ -9,9 +9,16 @@
 #include "database/sx_install_items.h"
 #include "database/sx_variable_access.h"
 #include "install/file_steps.h"
+#include "install/environment_items.h"
+#include "install/fonts.h"
+#include "install/ini_items.h"
 #include "install/install_actions.h"
 #include "install/install_log.h"
 #include "install/install_services.h"
+#include "install/item_phase.h"
+#include "install/registry_items.h"
+#include "install/servers.h"
+#include "install/shortcut_items.h"
 #include "packages/password.h"
 #include "platform/file_utils.h"
 #include "platform/ini_cache.h"
@@ -78,6 +85,13 @@ void AddComponentNeeds(const TsxComponents& components, TProjectNeeds& needs) {
   }
 }
 
+// The phases this library carries out itself; the others are the engine's (RunPhase).
+bool OwnPhase(TInstallPhase phase) {
+  return phase == TInstallPhase::kServers || phase == TInstallPhase::kRegistry ||
+         phase == TInstallPhase::kIniEntries || phase == TInstallPhase::kFonts ||
+         phase == TInstallPhase::kShortcuts || phase == TInstallPhase::kEnvironment;
+}
+
 class TInstallRun {
  public:
   TInstallRun()
@@ -115,10 +129,10 @@ class TInstallRun {
     AfterKind(kind);
   }
   // A kind carried out component after component, in the project's order.
-  void PerComponent(int kind, TInstallPhase phase, int (*itemCount)(const TsxComponent&)) {
+  void PerComponent(int kind, bool (*install)(TXMLObject*, TsxComponent&)) {
     Kind(kind, [&] {
       for (TsxComponent& component : *database_.Components) {
-        result_ = Phase(phase, &component, itemCount(component) > 0);
+        result_ = install(ComponentContainer(database_, component), component) && !services_.Aborted();
         if (!result_) return;
       }
     });
@@ -154,7 +168,7 @@ bool TInstallRun::RefuseMissingPhases(bool uninstall, bool oldReferences) {
   std::string missing;
   for (int i = 0; i < kInstallPhaseCount; ++i) {
     auto phase = static_cast<TInstallPhase>(i);
-    if (!needs_.Has(phase) || services_.PhaseAvailable(phase)) continue;
+    if (!needs_.Has(phase) || OwnPhase(phase) || services_.PhaseAvailable(phase)) continue;
     if (!missing.empty()) missing += ", ";
     missing += InstallPhaseName(phase);
   }
@@ -275,21 +289,17 @@ bool TInstallRun::Run() {
     services_.SetResumeMode(false);
     Kind(ikServers, [&] {
       CopyRegsvr32();
-      result_ = Phase(TInstallPhase::kServers, nullptr, needs_.Has(TInstallPhase::kServers));
+      result_ = RegisterServers() && !services_.Aborted();
     });
   }
 
   // 10. Registry, INI, fonts, shortcuts, environment.
   if (!Resuming()) {
-    PerComponent(ikRegistry, TInstallPhase::kRegistry, [](const TsxComponent& c) { return c.Registry->Count(); });
-    PerComponent(ikIniEntries, TInstallPhase::kIniEntries, [](const TsxComponent& c) { return c.IniFiles->Count(); });
-    Kind(ikFonts, [&] { result_ = Phase(TInstallPhase::kFonts, nullptr, needs_.Has(TInstallPhase::kFonts)); });
-    PerComponent(ikShortcuts, TInstallPhase::kShortcuts, [](const TsxComponent& c) { return c.Shortcuts->Count(); });
-    if (result_) result_ = Phase(TInstallPhase::kEnvironment, &database_, HasEnvironmentItems(*database_.Variables));
-    for (TsxPackage& package : *database_.Packages) {
-      if (!result_) break;
-      result_ = Phase(TInstallPhase::kEnvironment, &package, HasEnvironmentItems(*package.Variables));
-    }
+    PerComponent(ikRegistry, InstallRegistryItems);
+    PerComponent(ikIniEntries, InstallIniItems);
+    Kind(ikFonts, [&] { result_ = RegisterFonts() && !services_.Aborted(); });
+    PerComponent(ikShortcuts, InstallShortcutItems);
+    if (result_) result_ = InstallEnvironment() && !services_.Aborted();
   }
 
   // 11. Programs after the installation.

@@ -35,10 +35,7 @@ IniCache& Cache() {
 std::atomic<bool> g_stripQuotes{true};
 
 std::string CacheKey(std::string_view fileName) {
-  std::string name = TqvIniFile::ExpandFileName(fileName);
-  if (name.empty()) return name;
-  auto& host = host::CurrentHost();
-  return host.UpperCaseLocale(host.FullPath(name));
+  return host::CurrentHost().UpperCaseLocale(IniFullFileName(fileName));
 }
 
 // IniOpenCached with the cache's lock held.
@@ -71,6 +68,12 @@ bool WriteLocked(TqvIniFile& document, std::string_view section, std::string_vie
 }
 
 }  // namespace
+
+std::string IniFullFileName(std::string_view fileName) {
+  std::string name = TqvIniFile::ExpandFileName(fileName);
+  if (name.empty()) return name;
+  return host::CurrentHost().FullPath(name);
+}
 
 void SetIniStripQuotes(bool strip) { g_stripQuotes = strip; }
 bool IniStripQuotes() { return g_stripQuotes; }

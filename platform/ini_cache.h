@@ -32,6 +32,10 @@
 
 namespace sx {
 
+// The full path under which the cache keeps the file's document: a name without folder part is
+// in the Windows folder, a relative one is completed with the current folder. "" for "".
+std::string IniFullFileName(std::string_view fileName);
+
 // Whether documents opened from now on strip quotes around values (on at start-up).
 void SetIniStripQuotes(bool strip);
 bool IniStripQuotes();

@@ -14,6 +14,7 @@
 #include <iterator>
 
 #include "host/posix/locales.h"
+#include "host/posix/program_library.h"
 #include "host/posix/thread_error.h"
 
 namespace sx::host {
@@ -224,6 +225,7 @@ std::unique_ptr<Library> PosixHost::LoadLibrary(std::string_view path) {
   }
   void* handle = dlopen(host->c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle) {
+    if (IsStartableProgramFile(*host)) return MakeProgramLibrary();  // as Windows loads an .exe
     Fail(kErrorBadExeFormat);
     return nullptr;
   }

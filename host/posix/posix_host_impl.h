@@ -109,6 +109,12 @@ class PosixHost final : public Host {
   uint32_t TickCount() override;
   void Sleep(uint32_t milliseconds) override;
 
+  bool SaveShellLink(std::string_view path, const ShellLinkData& link) override;  // posix_shell.cpp
+  void NotifyFolderUpdated(std::string_view path) override;
+  bool AddFontResource(std::string_view path) override;  // posix_fonts.cpp
+  bool RemoveFontResource(std::string_view path) override;
+  void BroadcastSettingChange(std::string_view area) override;
+  void BroadcastFontChange() override;
   void Trace(std::string_view kind, std::string_view text) override;
 
  private:

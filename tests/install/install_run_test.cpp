@@ -29,12 +29,25 @@ class InstallRun : public InstallFixture {
     component.SetID("Main");
     auto& file = component.Files->AddNew();
     file.Flags = TsxFlags{TsxFlag::reg_server, TsxFlag::reg_font};
-    component.Registry->AddNew();
-    component.IniFiles->AddNew();
-    component.Shortcuts->AddNew();
+    auto& reg = component.Registry->AddNew();
+    reg.Key = "HKLM\\Software\\Demo";
+    reg.Param = "Path";
+    reg.Value = "%InstallPath%";
+    auto& ini = component.IniFiles->AddNew();
+    ini.IniFile = "C:\\App\\app.ini";
+    ini.Section = "Paths";
+    ini.Param = "Home";
+    ini.Value = "%InstallPath%";
+    ini.Flags = TsxFlags{TsxFlag::dont_log};
+    auto& shortcut = component.Shortcuts->AddNew();
+    shortcut.Name = "C:\\App\\Demo";
+    shortcut.CmdLine = "C:\\App\\bin\\a.dll";
+    shortcut.Flags = TsxFlags{TsxFlag::dont_log};
     auto& path = db->Variables->AddNew();
     path.Name = "PATH";
+    path.Value = "C:\\App";
     path.VarType = TsxVarType::vtEnvVar;
+    path.Flags = TsxFlags{TsxFlag::add_path, TsxFlag::dont_log};
     db->Variables->Reindex();
     auto& package = db->Packages->AddNew();
     package.ID = "main";
@@ -43,13 +56,7 @@ class InstallRun : public InstallFixture {
     services.phases[TInstallPhase::kFiles] = [this](TXMLObject*) {
       list().ForceFolders("C:\\App\\bin", true);
       TInstallFile* file = list().AddFileAction("C:\\App\\bin\\a.dll", TsxFlags{TsxFlag::reg_server}, true);
-      return file && WriteFile(file->FileName, "library");
-    };
-    services.phases[TInstallPhase::kRegistry] = [this](TXMLObject*) {
-      list().ForceRegKeys("HKLM\\Software\\Demo", true);
-      auto& reg = list().AddActionOf<TInstallReg>();
-      CaptureRegValue(reg, "HKLM\\Software\\Demo", "Path");
-      return RegWriteString("HKLM\\Software\\Demo", "Path", "C:\\App");
+      return file && WriteFile(file->FileName, ReadHostFile(SX_TEST_SERVER));
     };
   }
 
@@ -96,12 +103,11 @@ TEST_F(InstallRun, KindsInOrderWithTheirEventsAndTheLogAtTheEnd) {
   EXPECT_EQ(Flow(), (std::vector<std::string>{
                         "event 10 kind 6", "run 1", "event 11 kind 6 all",
                         "event 10 kind 0", "phase files", "phase uninstaller copy", "event 11 kind 0 all",
-                        "event 10 kind 4", "phase server registration", "event 11 kind 4 all",
-                        "event 10 kind 1", "phase registry values Main", "event 11 kind 1 all",
-                        "event 10 kind 2", "phase INI entries Main", "event 11 kind 2 all",
-                        "event 10 kind 5", "phase fonts", "event 11 kind 5 all",
-                        "event 10 kind 3", "phase shortcuts Main", "event 11 kind 3 all",
-                        "phase environment variables", "phase environment variables package main",
+                        "event 10 kind 4", "event 12 kind 4", "event 13 kind 4 all", "event 11 kind 4 all",
+                        "event 10 kind 1", "event 12 kind 1", "event 13 kind 1 all", "event 11 kind 1 all",
+                        "event 10 kind 2", "event 12 kind 2", "event 13 kind 2 all", "event 11 kind 2 all",
+                        "event 10 kind 5", "event 11 kind 5 all",
+                        "event 10 kind 3", "event 12 kind 3", "event 13 kind 3 all", "event 11 kind 3 all",
                         "event 10 kind 6", "run 0", "event 11 kind 6 all",
                         "event 10 kind 6", "event 11 kind 6 all",  // programs before uninstalling
                         "event 10 kind 6", "event 11 kind 6 all",  // and after
@@ -166,7 +172,7 @@ TEST_F(InstallRun, VetoOfAKindSkipsItWithoutItsClosingEvent) {
   auto at = std::find(flow.begin(), flow.end(), "event 10 kind 1");
   ASSERT_NE(at, flow.end());
   EXPECT_EQ(*(at + 1), "event 10 kind 2");
-  EXPECT_TRUE(services.CallsStartingWith("phase registry").empty());
+  EXPECT_TRUE(services.CallsStartingWith("event 12 kind 1").empty());
   EXPECT_EQ(std::count(flow.begin(), flow.end(), "event 11 kind 1 all"), 0);
 }
 
@@ -242,10 +248,12 @@ TEST_F(InstallRun, FileInUseStopsAfterTheFilesAndTheResumedRunBeginsWithTheServe
   EXPECT_EQ(flow[0], "event 10 kind 4");
   EXPECT_TRUE(services.CallsStartingWith("phase files").empty());
   EXPECT_TRUE(services.CallsStartingWith("run 1").empty());
-  EXPECT_EQ(services.CallsStartingWith("phase registry").size(), 1u);
+  EXPECT_EQ(services.CallsStartingWith("event 12 kind 1").size(), 1u);
   EXPECT_EQ(services.CallsStartingWith("run 0").size(), 1u);
   // The log's own actions are not added twice, and what came before the reboot is logged.
-  EXPECT_EQ(list().Count(), actionsBefore + 2);  // the registry phase's key and value
+  // The registry phase's key and value, the INI file and entry, the link's file and shortcut,
+  // the environment variable.
+  EXPECT_EQ(list().Count(), actionsBefore + 7);
   EXPECT_NE(ReadFile("C:\\App\\install.log").find("C:\\App\\busy.dll="), std::string::npos);
   const std::string log = ReadFile("C:\\App\\install.log");
   EXPECT_NE(log.find("[Texts]"), std::string::npos);
@@ -281,7 +289,7 @@ TEST_F(InstallRun, ProgramsThatAskForARebootResumeAtTheirOwnStep) {
     EXPECT_EQ(flow[0], "event 10 kind 6");
     EXPECT_EQ(flow[1], "run " + std::to_string(static_cast<int>(stopAt)));
     EXPECT_EQ(services.CallsStartingWith("phase files").size(), stopAt == TsxWhenStart::before_install ? 1u : 0u);
-    EXPECT_EQ(services.CallsStartingWith("phase registry").size(), stopAt == TsxWhenStart::before_install ? 1u : 0u);
+    EXPECT_EQ(services.CallsStartingWith("event 12 kind 1").size(), stopAt == TsxWhenStart::before_install ? 1u : 0u);
     EXPECT_EQ(services.database->InstallStateData, "");
     list().RollbackAll();
   }
@@ -289,20 +297,19 @@ TEST_F(InstallRun, ProgramsThatAskForARebootResumeAtTheirOwnStep) {
 
 TEST_F(InstallRun, ProjectNeedingAMissingPhaseIsRefusedBeforeAnyChange) {
   SetUninstall();
-  services.phases.erase(TInstallPhase::kRegistry);
+  services.phases.erase(TInstallPhase::kUninstallerCopy);
   services.phases.erase(TInstallPhase::kRegistration);
   const MachineSnapshot before = Snapshot();
   EXPECT_FALSE(RunInstallation());
   EXPECT_EQ(services.calls, std::vector<std::string>{
-                                "error This setup needs steps that this engine cannot carry out yet (registry "
-                                "values, uninstall registration). Nothing has been installed."});
+                                "error This setup needs steps that this engine cannot carry out yet (uninstaller "
+                                "copy, uninstall registration). Nothing has been installed."});
   EXPECT_EQ(list().Count(), 0);
   EXPECT_EQ(SnapshotDifference(before, Snapshot()), "");
 
-  // A project without registry items does not need the step.
+  // A project without uninstall does not need the steps.
   services.calls.clear();
   WriteVariable(services.database.get(), "Uninstall", "0");
-  services.database->Components->Items(0).Registry->Clear();
   EXPECT_TRUE(RunInstallation());
 }
 
@@ -339,7 +346,7 @@ TEST_F(InstallRun, FailuresAtTheEndMakeTheRunFail) {
 
   // A phase that raises: the cached documents are written all the same.
   WriteVariable(services.database.get(), "LogFile", "C:\\App\\install.log");
-  services.phases[TInstallPhase::kShortcuts] = [](TXMLObject*) -> bool { throw std::runtime_error("broken"); };
+  services.phases[TInstallPhase::kUninstallerCopy] = [](TXMLObject*) -> bool { throw std::runtime_error("broken"); };
   EXPECT_THROW(RunInstallation(), std::runtime_error);
   EXPECT_NE(ReadFile("C:\\App\\install.log").find("[Texts]"), std::string::npos);
 }
