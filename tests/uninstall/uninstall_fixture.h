@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <deque>
 #include <thread>
 #include <string>
@@ -91,6 +92,8 @@ class UninstallFixture : public ::testing::Test {
     ASSERT_TRUE(WriteFile(std::string(kScripts) + "post.exe",
                           "#!/bin/sh\nif [ -f '" + readme + "' ]; then echo post-too-early; else echo post-saw-removal; fi >> '" +
                               marks + "'\n"));
+    // The test server notes its entries here (the uninstaller programs started later inherit it).
+    setenv("SX_TEST_SERVER_MARKS", (*host.MapPath(std::string(kScripts)) + "/server.txt").c_str(), 1);
     ASSERT_TRUE(host.RegFlush());
   }
 
@@ -111,6 +114,10 @@ class UninstallFixture : public ::testing::Test {
     file("C:\\App\\readme.txt", "read me");
     file("C:\\App\\bin\\demo.dll", "library");
     host.SetFileAttributes("C:\\App\\bin\\demo.dll", host::kAttrReadOnly);
+    WriteHostFile(machine.HostPath("drive_c/App/bin/server.dll"), ReadHostFile(SX_SERVER_LIBRARY));
+    auto& server = list().AddActionOf<TInstallFile>();
+    server.FileName = "C:\\App\\bin\\server.dll";
+    server.IsServer = true;
     TInstallFile& font = file("C:\\windows\\Fonts\\demo.ttf", "font");
     font.IsFont = true;
     font.FontName = "Demo (TrueType)";
@@ -216,6 +223,7 @@ class UninstallFixture : public ::testing::Test {
     return !Exists(path);
   }
   std::string Marks() { return ReadFile(std::string(kScripts) + "marks.txt"); }
+  std::string ServerMarks() { return ReadFile(std::string(kScripts) + "server.txt"); }
 
   TempMachine machine;
   ScriptedBoxes boxes{machine.host()};

@@ -47,6 +47,7 @@ TEST_F(UninstallProgram, RemovesTheProductAfterAskingAndThenItself) {
   EXPECT_NE(trace.find("answer=IDYES"), std::string::npos) << trace;
   EXPECT_NE(trace.find("Demo Product was removed from your computer."), std::string::npos) << trace;
   EXPECT_EQ(Marks(), "pre-saw-files\npost-saw-removal\n");
+  EXPECT_EQ(ServerMarks(), "unregistered\n");
   EXPECT_TRUE(WaitUntilGone("C:\\App"));
   std::string difference;
   for (int i = 0; i < 100 && !(difference = SnapshotDifference(before, Snapshot())).empty(); ++i)

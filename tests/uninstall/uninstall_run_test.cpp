@@ -44,6 +44,7 @@ TEST_F(Uninstall, SilentUninstallationLeavesTheMachineAsBeforeTheProduct) {
   EXPECT_TRUE(boxes.boxes.empty());
   // The program before ran while the files were there, the one after once they were gone.
   EXPECT_EQ(Marks(), "pre-saw-files\npost-saw-removal\n");
+  EXPECT_EQ(ServerMarks(), "unregistered\n");
   // The rewritten INI file keeps only what was there before.
   EXPECT_EQ(ReadFile(kOtherIni), "[Keep]\r\na=1\r\n\r\n");
   EXPECT_EQ(RegReadInteger(kSharedDlls, "C:\\Common\\shared.dll", -1), 1);
@@ -74,6 +75,7 @@ TEST_F(Uninstall, AsksInTheLogsLanguageAndNoChangesNothing) {
   EXPECT_EQ(boxes.boxes[0], "Demo removal: Remove Demo Product now?\r\nAll of it?");
   EXPECT_EQ(SnapshotDifference(installed, Snapshot()), "");
   EXPECT_EQ(Marks(), "<missing>");
+  EXPECT_EQ(ServerMarks(), "<missing>");
 
   boxes.boxes.clear();
   boxes.answers = {host::kIdYes};
@@ -163,6 +165,7 @@ TEST_F(Uninstall, ADamagedLogIsRefusedAndChangesNothing) {
   ASSERT_EQ(boxes.boxes.size(), 1u);
   EXPECT_NE(boxes.boxes[0].find("cannot be read: the file does not exist"), std::string::npos);
   EXPECT_EQ(Marks(), "<missing>");
+  EXPECT_EQ(ServerMarks(), "<missing>");
 }
 
 TEST_F(Uninstall, AFailingProgramBeforeUninstallingStopsEverything) {
