@@ -26,12 +26,22 @@
 
 namespace sx::test {
 
-// Answers message boxes from a script (IDOK when it runs out) and keeps "title: text" of each.
+// Answers message boxes from a script (IDOK when it runs out) and keeps "title: text" of each;
+// files named in `inUse` cannot be deleted (as a file in use on Windows).
 class ScriptedBoxes : public host::HostWrapper {
  public:
   using HostWrapper::HostWrapper;
   std::deque<int> answers;
   std::vector<std::string> boxes;
+  std::vector<std::string> inUse;
+  bool DeleteFile(std::string_view path) override {
+    for (const std::string& busy : inUse)
+      if (Inner().CompareLocale(busy, path, true) == 0) {
+        SetLastError(host::kErrorSharingViolation);
+        return false;
+      }
+    return HostWrapper::DeleteFile(path);
+  }
   int MessageBox(std::string_view title, std::string_view text, uint32_t) override {
     boxes.push_back(std::string(title) + ": " + std::string(text));
     int answer = answers.empty() ? host::kIdOk : answers.front();

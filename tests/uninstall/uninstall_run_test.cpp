@@ -121,6 +121,30 @@ TEST_F(Uninstall, SharedFilesStayWhileAnotherProductCountsOnThem) {
   EXPECT_FALSE(Exists("C:\\Menu"));
 }
 
+TEST_F(Uninstall, AFileInUseGoesAtTheNextRestartAndTheUserIsTold) {
+  PrepareMachine();
+  InstallProduct();
+  WriteInstallLog();
+  boxes.inUse = {"C:\\App\\readme.txt"};
+  boxes.answers = {host::kIdYes};
+  TUninstallOutcome outcome = RunUninstall(kLog, {});
+  EXPECT_EQ(outcome.result, TUninstallResult::kIncomplete);
+  EXPECT_NE(UninstallExitCode(outcome), 0);
+  EXPECT_EQ(outcome.leftovers, std::vector<std::string>{"C:\\App\\readme.txt will be removed at the next restart"});
+  ASSERT_EQ(boxes.boxes.size(), 2u);
+  EXPECT_EQ(boxes.boxes[1],
+            "Demo removal: Demo Product was removed, except for:\r\nC:\\App\\readme.txt will be removed at the next restart");
+  std::vector<uint8_t> pending;
+  ASSERT_TRUE(RegReadBinary("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                            "PendingFileRenameOperations", pending));
+  const std::string operations(pending.begin(), pending.end());
+  EXPECT_NE(operations.find("C:\\App\\readme.txt"), std::string::npos);
+  // Everything else went; the folder waits for the file.
+  EXPECT_TRUE(Exists("C:\\App\\readme.txt"));
+  EXPECT_FALSE(Exists("C:\\App\\bin"));
+  EXPECT_FALSE(RegKeyExists(kEntry));
+}
+
 TEST_F(Uninstall, ADamagedLogIsRefusedAndChangesNothing) {
   PrepareMachine();
   InstallProduct();
