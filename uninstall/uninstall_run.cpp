@@ -20,12 +20,18 @@ constexpr char kTexts[] = "Messages";
 constexpr std::string_view kUninstallKeys = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 constexpr uint32_t kMbOk = 0x0, kMbYesNo = 0x4, kMbIconQuestion = 0x20, kMbIconInformation = 0x40;
 
-// The product's entry in the list of installed programs: a logged key under ...\Uninstall\.
+// The product's entry in the list of installed programs: a logged key directly under
+// ...\Uninstall\. It goes with all its sub-keys, so nothing else may pass for it: not the list
+// itself ("...\Uninstall\\"), nor a key deeper down.
 bool IsUninstallEntry(std::string_view key) {
   RegPath path = RegSplitPath(key);
-  return path.subKey.size() > kUninstallKeys.size() &&
-         host::CurrentHost().CompareLocale(std::string_view(path.subKey).substr(0, kUninstallKeys.size()),
-                                           kUninstallKeys, true) == 0;
+  std::string_view subKey = path.subKey;
+  while (!subKey.empty() && subKey.back() == '\\') subKey.remove_suffix(1);
+  if (subKey.size() <= kUninstallKeys.size() ||
+      host::CurrentHost().CompareLocale(subKey.substr(0, kUninstallKeys.size()), kUninstallKeys, true) != 0)
+    return false;
+  std::string_view name = subKey.substr(kUninstallKeys.size());
+  return name.find('\\') == std::string_view::npos;
 }
 
 std::string WithName(std::string text, std::string_view name) {

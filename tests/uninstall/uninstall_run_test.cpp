@@ -100,6 +100,14 @@ TEST_F(Uninstall, SharedFilesStayWhileAnotherProductCountsOnThem) {
   PrepareMachine();
   InstallProduct(2);  // a second product in C:\App counts on the same uninstaller
   WriteInstallLog();
+  const std::string other = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{OTHER}";
+  ASSERT_TRUE(RegWriteString(other, "DisplayName", "Other Product"));
+  ASSERT_TRUE(RegWriteString(other + "\\Sub\\Deeper", "Kept", "1"));
+  // A hand-edited log that names the whole list of entries, or a key below another product's
+  // entry, never takes what is not this product's.
+  ASSERT_TRUE(IniWriteString(kLog, "CreateKeys", "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\\\", ""));
+  ASSERT_TRUE(IniWriteString(kLog, "CreateKeys", other + "\\Sub", ""));
+  ASSERT_TRUE(IniCloseAll());
   ASSERT_TRUE(WriteFile("C:\\App\\user notes.txt", "made by the user"));
 
   TUninstallOptions options;
@@ -119,6 +127,9 @@ TEST_F(Uninstall, SharedFilesStayWhileAnotherProductCountsOnThem) {
   EXPECT_FALSE(Exists("C:\\App\\install.log"));
   EXPECT_FALSE(Exists("C:\\App\\install.sss"));
   EXPECT_FALSE(Exists("C:\\Menu"));
+  EXPECT_EQ(RegReadString(other, "DisplayName", ""), "Other Product");
+  EXPECT_TRUE(RegValueExists(other + "\\Sub\\Deeper", "Kept"));
+  EXPECT_FALSE(RegKeyExists(kEntry));
 }
 
 TEST_F(Uninstall, AFileInUseGoesAtTheNextRestartAndTheUserIsTold) {
