@@ -5,12 +5,12 @@
 #include "engine/engine_state.h"
 #include "engine/main_flow.h"
 #include "engine/resume_files.h"
-#include "engine/self_delete.h"
 #include "engine/switches.h"
 #include "host/host.h"
 #include "platform/file_utils.h"
 #include "platform/ini_cache.h"
 #include "util/message_boxes.h"
+#include "util/self_delete.h"
 #include "util/system_folders.h"
 #include "xml/xml_settings.h"
 

@@ -26,6 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kExample = std::string(SX_EXAMPLES_DIR) + "/hello";
+const std::string kPackedUninstaller = std::filesystem::path(SX_SXBUILD).parent_path() / "Uninstall.exe";
 const std::string kFixtures = std::string(SX_FIXTURES_DIR) + "/pe/";
 
 constexpr char kOneComponent[] = R"(<sx2project>
@@ -82,8 +83,8 @@ TEST_F(SxbuildProject, ExampleBuildsIntoASetupProgramAndAPackageWithTheirTrailer
   const Extracted files = Extract(out / "hello-setup.exe");
   ASSERT_TRUE(files.ok) << files.error;
   // The splash first, the databases next, the rest of the package, then the data.
-  EXPECT_EQ(files.order, (std::vector<std::string>{"splash.bmp", "db.pdb", "main.pdb", "Uninstall.exe",
-                                                   "lng\\ENU.lng", "data\\core\\bin\\hello.exe",
+  EXPECT_EQ(files.order, (std::vector<std::string>{"splash.bmp", "db.pdb", "main.pdb", "lng\\ENU.lng",
+                                                   "Uninstall.exe", "data\\core\\bin\\hello.exe",
                                                    "data\\core\\hello.txt", "data\\core\\samples\\greeting.ini"}));
   uint64_t presetup = 0, data = 0;
   for (const auto& [name, content] : files.files) (name.rfind("data\\", 0) == 0 ? data : presetup) += content.size();
@@ -91,6 +92,8 @@ TEST_F(SxbuildProject, ExampleBuildsIntoASetupProgramAndAPackageWithTheirTrailer
   EXPECT_EQ(main.trailer.dataSize, data);
   EXPECT_EQ(files.files.at("data\\core\\hello.txt"), ReadHostFile(kExample + "/payload/core/hello.txt"));
   EXPECT_EQ(files.files.at("lng\\ENU.lng"), ReadHostFile(kExample + "/packages/main/lng/ENU.lng"));
+  // The project sets Uninstall and brings no uninstaller: ours goes in, the one beside sxbuild.
+  EXPECT_EQ(files.files.at("Uninstall.exe"), ReadHostFile(kPackedUninstaller));
 
   const PackageCheck docs = Trailer(out / "hellodocs.sxp");
   ASSERT_EQ(docs.status, PackageStatus::kOk);
@@ -644,9 +647,38 @@ TEST_F(SxbuildProject, WarnsAboutWhatTheEngineWillMissAndWhatIsNotUsed) {
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_FALSE(Contains(run.output, "lng\\ENU.lng")) << run.output;
   EXPECT_TRUE(Contains(run.output, "warning: the main package carries no language file lng\\DEU.lng")) << run.output;
-  EXPECT_TRUE(Contains(run.output, "no Uninstall.exe")) << run.output;
   EXPECT_TRUE(Contains(run.output, "payload/unused\" is not used")) << run.output;
   EXPECT_TRUE(Contains(run.output, "plugins/spare\" is not used")) << run.output;
+}
+
+TEST_F(SxbuildProject, PacksOurUninstallerUnlessTheProjectBringsOne) {
+  ProjectFolder project;
+  project.Project(R"(<sx2project><variables><var name="Uninstall" value="1"/></variables><components>
+    <component id="c"><files><file src="*.*" dst="%InstallPath%\"/></files></component></components></sx2project>)");
+  project.Write("payload/c/a.txt", "a");
+  project.Write("packages/main/lng/ENU.lng", "[Strings]\r\nLanguageName=English\r\n");
+  ScratchFolder out;
+  SxbuildRun run = RunSxbuild({project.path(), "-o", out.path(), "--uninstaller", project / "payload/c/a.txt"});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_FALSE(Contains(run.output, "Uninstall.exe")) << run.output;
+  EXPECT_EQ(Extract(out / "setup.exe").files.at("Uninstall.exe"), "a");
+
+  run = RunSxbuild({project.path(), "-o", out.path(), "--uninstaller", project / "missing.exe"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Contains(run.output, "missing.exe")) << run.output;
+
+  project.Write("packages/main/Uninstall.exe", "the vendor's own");
+  run = RunSxbuild({project.path(), "-o", out.path()});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(Extract(out / "setup.exe").files.at("Uninstall.exe"), "the vendor's own");
+
+  // Without Uninstall nothing is packed.
+  std::filesystem::remove(project / "packages/main/Uninstall.exe");
+  project.Project(R"(<sx2project><components><component id="c"><files><file src="*.*" dst="%InstallPath%\"/>
+    </files></component></components></sx2project>)");
+  run = RunSxbuild({project.path(), "-o", out.path()});
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(Extract(out / "setup.exe").files.count("Uninstall.exe"), 0u);
 }
 
 TEST(SxbuildUsage, BadUsageExitsWithTwoAndHelpWithZero) {

@@ -89,7 +89,7 @@ class Planner {
   std::string PackageDatabase(const Package& package, const TsxFileInfos& infos) const;
   std::string MainDatabase() const;
   void WarnUnused();
-  void CheckLanguagesAndUninstaller(const PlannedPackage& main);
+  void CheckLanguagesAndUninstaller(PlannedPackage& main);
   PlannedFile Generated(std::string name, std::string content) const;
   const Package& PackageOf(const TsxComponent& component) const {
     return packages_[componentPackage_.at(&component)];
@@ -635,7 +635,7 @@ void Planner::PlanPackage(const Package& package, PlannedPackage& out) {
     throw BuildError("package " + Quoted(package.id) + " holds more than 2 GB; split it into more packages");
 }
 
-void Planner::CheckLanguagesAndUninstaller(const PlannedPackage& main) {
+void Planner::CheckLanguagesAndUninstaller(PlannedPackage& main) {
   auto carries = [&](const std::string& name) {
     return std::any_of(main.presetup.begin(), main.presetup.end(),
                        [&](const PlannedFile& f) { return SameTextFast(f.name, name); });
@@ -657,9 +657,20 @@ void Planner::CheckLanguagesAndUninstaller(const PlannedPackage& main) {
   // The engine copies the uninstaller when the project asks for an uninstall registration.
   const TsxVariable* uninstall = db_.Variables->FindVariable("Uninstall");
   const bool registers = uninstall && std::atoi(uninstall->Value.c_str()) != 0;
-  if (registers && !carries("Uninstall.exe"))
+  if (registers && !carries("Uninstall.exe") && !options_.uninstaller.empty()) {
+    // Our own uninstaller, unless the project brings one in its main package folder.
+    PlannedFile file;
+    file.name = "Uninstall.exe";
+    file.source = options_.uninstaller;
+    file.size = InputFile(options_.uninstaller).Size();
+    file.dosDateTime = DosDateTimeOf(options_.buildTime);
+    file.attributes = kArchive;
+    main.presetupSize += file.size;
+    main.presetup.push_back(std::move(file));
+  } else if (registers && !carries("Uninstall.exe")) {
     Warn("the project sets Uninstall, but the main package carries no Uninstall.exe (put it in " +
          ProjectPath(kPackagesFolder) + "/" + main.id + "/); the uninstall entry will name a missing program");
+  }
 }
 
 void Planner::WarnUnused() {

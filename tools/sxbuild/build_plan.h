@@ -25,6 +25,9 @@ struct BuildOptions {
   std::string projectFolder;
   std::string outputFolder;  // created when missing
   std::string engineImage;   // the engine program that heads the setup program
+  // The uninstaller packed into the main package of a project that sets Uninstall and brings
+  // none of its own; empty: none is packed.
+  std::string uninstaller;
   CabCompression compression = CabCompression::kMszip;
   int level = 6;                  // zlib level of MSZIP blocks
   uint64_t maxCabinetSize = 0;    // 0: every package in one cabinet

@@ -28,6 +28,9 @@ constexpr char kHelp[] =
     "  -o, --output FOLDER      where the outputs go (default: PROJECT_FOLDER/output)\n"
     "  --engine FILE            the engine program that heads the setup program\n"
     "                           (default: sxengine beside sxbuild)\n"
+    "  --uninstaller FILE       the uninstaller packed as Uninstall.exe when the project sets\n"
+    "                           Uninstall and its main package brings none (default:\n"
+    "                           Uninstall.exe beside sxbuild, when there is one)\n"
     "  --compression KIND       mszip (default) or none\n"
     "  --level N                MSZIP level, 1 (fastest) to 9 (smallest); default 6\n"
     "  --max-cabinet-size SIZE  largest cabinet in bytes (suffix K, M or G for 1024-based\n"
@@ -114,6 +117,8 @@ int main(int argc, char** argv) {
       if (!value(options.outputFolder)) return Usage(arg + " needs a folder");
     } else if (arg == "--engine") {
       if (!value(options.engineImage)) return Usage(arg + " needs a file");
+    } else if (arg == "--uninstaller") {
+      if (!value(options.uninstaller)) return Usage(arg + " needs a file");
     } else if (arg == "--compression") {
       if (!value(text)) return Usage(arg + " needs mszip or none");
       if (text == "mszip") {
@@ -172,6 +177,8 @@ int main(int argc, char** argv) {
     return Usage("code page " + std::to_string(options.codePage) + " is not known here");
   if (options.outputFolder.empty()) options.outputFolder = options.projectFolder + "/output";
   if (options.engineImage.empty()) options.engineImage = ExecutableFolder() + "/sxengine";
+  if (options.uninstaller.empty() && access((ExecutableFolder() + "/Uninstall.exe").c_str(), F_OK) == 0)
+    options.uninstaller = ExecutableFolder() + "/Uninstall.exe";
   options.buildTime = BuildTime();
   // Attribute values keep their blanks, as the engine reads them.
   sx::XMLSettings().PreserveAttributeWhitespace = true;

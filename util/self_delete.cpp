@@ -1,4 +1,4 @@
-#include "engine/self_delete.h"
+#include "util/self_delete.h"
 
 #include <string>
 
