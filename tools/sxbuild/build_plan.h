@@ -25,6 +25,7 @@ struct BuildOptions {
   std::string projectFolder;
   std::string outputFolder;  // created when missing
   std::string engineImage;   // the engine program that heads the setup program
+  std::string wizardPlugin;  // the terminal wizard's DLL, for projects that name no user interface
   CabCompression compression = CabCompression::kMszip;
   int level = 6;                  // zlib level of MSZIP blocks
   uint64_t maxCabinetSize = 0;    // 0: every package in one cabinet

@@ -172,6 +172,7 @@ int main(int argc, char** argv) {
     return Usage("code page " + std::to_string(options.codePage) + " is not known here");
   if (options.outputFolder.empty()) options.outputFolder = options.projectFolder + "/output";
   if (options.engineImage.empty()) options.engineImage = ExecutableFolder() + "/sxengine";
+  options.wizardPlugin = ExecutableFolder() + "/sxwizard.dll";
   options.buildTime = BuildTime();
   // Attribute values keep their blanks, as the engine reads them.
   sx::XMLSettings().PreserveAttributeWhitespace = true;
