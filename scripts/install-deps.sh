@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, the tests and the sample need (as root, or via sudo).
 set -euo pipefail
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libmspack-dev
-          zlib1g-dev libexpat1-dev cabextract gcab)
+          zlib1g-dev libexpat1-dev cabextract gcab tmux)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
