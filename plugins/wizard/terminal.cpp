@@ -42,11 +42,11 @@ Terminal::RawMode::RawMode() {
   raw.c_iflag &= ~static_cast<tcflag_t>(IXON | ICRNL);
   raw.c_cc[VMIN] = 1;
   raw.c_cc[VTIME] = 0;
-  active_ = ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &raw) == 0;
+  active_ = ::tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;  // keys typed ahead stay
 }
 
 Terminal::RawMode::~RawMode() {
-  if (active_) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_);
+  if (active_) ::tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
 }
 
 namespace {

@@ -222,6 +222,47 @@ TEST_F(WizardTerminal, AddedByTheBuilderAsksThePasswordAndCancels) {
   EXPECT_NE(quiet.trace.find("plugin sxwizard EV_SHOWDIALOGS 0 0 -> 0"), std::string::npos) << quiet.trace;
 }
 
+// A further package that is not beside the setup: the wizard asks for its folder until the
+// engine finds it there, and the installation goes on.
+TEST_F(WizardTerminal, AsksForAMissingPackageUntilItIsFound) {
+  std::string project = kProject;
+  project.replace(project.find("<plugins>"), project.find("</plugins>") + 10 - project.find("<plugins>"), "");
+  const std::string manual = "<component id=\"manual\"";
+  project.replace(project.find(manual), manual.size(), manual + " package=\"docs\"");
+  project.replace(project.find("</packages>"), 0, "<package id=\"docs\" filename=\"docs\"/>");
+  Project().Project(project);
+  Build();
+  std::filesystem::create_directories(Machine().HostPath("drive_c/elsewhere"));
+  std::filesystem::rename(Machine().HostPath("drive_c/setup/docs.sxp"), Machine().HostPath("drive_c/elsewhere/docs.sxp"));
+  TmuxSession terminal(Machine().folder(), SetupCommand());
+
+  terminal.WaitFor("Welcome to the setup of Gadget 2.1.");
+  for (const char* page : {"Choose the language", "Choose the type", "Choose the features", "Setup installs Gadget",
+                           "Setup is ready to install"}) {
+    terminal.Keys("Enter");
+    terminal.WaitFor(page);
+  }
+  terminal.Keys("Enter");
+  std::string screen = terminal.WaitFor("Setup needs the file docs.sxp, which is not in");
+  EXPECT_NE(screen.find("> C:\\setup\\_"), std::string::npos) << screen;
+  terminal.Keys("C-u");
+  terminal.Keys("Enter");
+  terminal.WaitFor("! Type the folder that holds docs.sxp.");
+  terminal.Keys("C:\\nowhere", true);
+  terminal.Keys("Enter");
+  screen = terminal.WaitFor("> C:\\nowhere\\_");  // asked again, with the folder searched last
+  terminal.Keys("C-u");
+  terminal.Keys("C:\\elsewhere", true);
+  terminal.Keys("Enter");
+  terminal.WaitFor("Setup has installed Gadget on your computer.");
+  terminal.Keys("Enter");
+  EXPECT_EQ(terminal.ExitStatus(), 0);
+  const std::string trace = ReadHostFile(Trace());
+  // The trace shows the folder buffer as the wizard left it.
+  EXPECT_NE(trace.find("plugin sxwizard EV_GETPACKAGE \"docs.sxp\" \"C:\\nowhere\" -> 1"), std::string::npos) << trace;
+  EXPECT_NE(trace.find("plugin sxwizard EV_GETPACKAGE \"docs.sxp\" \"C:\\elsewhere\" -> 1"), std::string::npos) << trace;
+}
+
 // Silent mode in a terminal: no page appears and the setup runs through.
 TEST_F(WizardTerminal, SilentModeInATerminalShowsNothing) {
   std::string project = kProject;
