@@ -1,5 +1,6 @@
 #include "plugins/wizard/dialogs.h"
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -114,15 +115,22 @@ std::string Dialogs::FreeSpaceText() const {
 PageResult Dialogs::Features() {
   Terminal::RawMode raw;
   FeatureTree tree = engine_.Features();
-  size_t cursor = 0;
+  size_t cursor = 0, first = 0;
   std::string message;
   for (;;) {
     const int width = Terminal::Width();
     std::vector<std::string> body{"Choose the features to install (Space selects or deselects):", ""};
     const auto& rows = tree.Rows();
-    for (size_t i = 0; i < rows.size(); ++i)
+    // A long tree scrolls: the rows around the cursor that fit above the page's other lines.
+    const size_t room = static_cast<size_t>(std::max(3, Terminal::Height() - 12));
+    first = std::min(first, cursor);
+    if (cursor >= first + room) first = cursor - room + 1;
+    const size_t last = std::min(rows.size(), first + room);
+    if (first > 0) body.emplace_back("  ...");
+    for (size_t i = first; i < last; ++i)
       body.push_back(FeatureLine(rows[i], i == cursor, sizes_.Known() ? FormatBytes(tree.BranchBytes(i, sizes_)) : "",
                                  width));
+    if (last < rows.size()) body.emplace_back("  ...");
     body.emplace_back();
     if (!rows.empty() && !rows[cursor].description.empty()) body.push_back(rows[cursor].description);
     if (sizes_.Known())

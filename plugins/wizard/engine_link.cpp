@@ -46,11 +46,6 @@ void EngineLink::SetVariable(const std::string& name, const std::string& value) 
   Send(CM_SETVARIABLE, reinterpret_cast<intptr_t>(name.c_str()), reinterpret_cast<intptr_t>(value.c_str()));
 }
 
-std::string EngineLink::Expanded(const std::string& text) const {
-  const auto buffer = Fetch(CM_PARSETEXT, reinterpret_cast<intptr_t>(text.c_str()));
-  return buffer.empty() ? std::string() : std::string(buffer.data());
-}
-
 std::vector<Language> EngineLink::Languages() const {
   std::vector<Language> languages;
   std::string next;
@@ -80,7 +75,7 @@ std::vector<InstallType> EngineLink::InstallTypes() const {
     first = false;
     if (buffer.size() < sizeof(SxInstallTypeRecord)) break;
     const auto* record = reinterpret_cast<const SxInstallTypeRecord*>(buffer.data());
-    types.push_back({Text(record->ID), Text(record->Name), Text(record->Description), record->Custom != 0});
+    types.push_back({Text(record->ID), Text(record->Name), Text(record->Description)});
     next = Text(record->NextID);
   }
   return types;
@@ -126,8 +121,6 @@ bool EngineLink::NeedsPassword() const { return !Variable("PswCheckHash").empty(
 bool EngineLink::SetPassword(const std::string& password) const {
   return Send(CM_SETPASSWORD, reinterpret_cast<intptr_t>(password.c_str())) == 0;
 }
-
-void EngineLink::Abort() const { Send(CM_ABORTINSTALL); }
 
 std::map<std::string, std::string> EngineLink::Group(const std::string& group) const {
   std::map<std::string, std::string> values;

@@ -19,17 +19,14 @@ struct Language {
 
 struct InstallType {
   std::string id, name, description;
-  bool custom = false;
 };
 
 class EngineLink {
  public:
   void Connect(const SxStartupInfo& info);
-  bool Connected() const { return send_ != nullptr; }
 
   std::string Variable(const std::string& name) const;  // "" when unknown
   void SetVariable(const std::string& name, const std::string& value) const;
-  std::string Expanded(const std::string& text) const;  // %Name% references replaced
 
   std::vector<Language> Languages() const;
   void SetLanguage(const std::string& id) const;
@@ -43,7 +40,6 @@ class EngineLink {
 
   bool NeedsPassword() const;                          // the project asks for one
   bool SetPassword(const std::string& password) const;  // true: accepted
-  void Abort() const;
 
   // The groups "ComponentSizes" and "FeatureComponents" of the wizard's configuration.
   SizeFacts Sizes() const;

@@ -223,7 +223,8 @@ TEST_F(WizardTerminal, AddedByTheBuilderAsksThePasswordAndCancels) {
 }
 
 // A further package that is not beside the setup: the wizard asks for its folder until the
-// engine finds it there, and the installation goes on.
+// engine finds it there, and the installation goes on. The terminal is small: the feature tree
+// scrolls.
 TEST_F(WizardTerminal, AsksForAMissingPackageUntilItIsFound) {
   std::string project = kProject;
   project.replace(project.find("<plugins>"), project.find("</plugins>") + 10 - project.find("<plugins>"), "");
@@ -234,16 +235,29 @@ TEST_F(WizardTerminal, AsksForAMissingPackageUntilItIsFound) {
   Build();
   std::filesystem::create_directories(Machine().HostPath("drive_c/elsewhere"));
   std::filesystem::rename(Machine().HostPath("drive_c/setup/docs.sxp"), Machine().HostPath("drive_c/elsewhere/docs.sxp"));
-  TmuxSession terminal(Machine().folder(), SetupCommand());
+  TmuxSession terminal(Machine().folder(), SetupCommand(), 100, 15);  // a small terminal
 
   terminal.WaitFor("Welcome to the setup of Gadget 2.1.");
-  for (const char* page : {"Choose the language", "Choose the type", "Choose the features", "Setup installs Gadget",
-                           "Setup is ready to install"}) {
+  for (const char* page : {"Choose the language", "Choose the type", "Choose the features"}) {
+    terminal.Keys("Enter");
+    terminal.WaitFor(page);
+  }
+  // Three of the four features fit; the tree scrolls with the cursor.
+  std::string screen = terminal.Screen();
+  EXPECT_NE(screen.find("> [x] Program"), std::string::npos) << screen;
+  EXPECT_EQ(screen.find("Documentation"), std::string::npos) << screen;
+  terminal.Keys("Down");
+  terminal.Keys("Down");
+  terminal.Keys("Down");
+  screen = terminal.WaitFor("> [x] Documentation");
+  EXPECT_EQ(screen.find("Program"), std::string::npos) << screen;
+  EXPECT_NE(screen.find("  ...\n"), std::string::npos) << screen;
+  for (const char* page : {"Setup installs Gadget", "Setup is ready to install"}) {
     terminal.Keys("Enter");
     terminal.WaitFor(page);
   }
   terminal.Keys("Enter");
-  std::string screen = terminal.WaitFor("Setup needs the file docs.sxp, which is not in");
+  screen = terminal.WaitFor("Setup needs the file docs.sxp, which is not in");
   EXPECT_NE(screen.find("> C:\\setup\\_"), std::string::npos) << screen;
   terminal.Keys("C-u");
   terminal.Keys("Enter");
