@@ -25,6 +25,7 @@ struct Wizard {
   InstallView view;
   std::string activeInstallType;  // as the last EV_INSTALLTYPECHANGED named it
   bool cancelled = false;      // the user cancelled in the dialogs
+  bool showingInstall = false; // the installation's page is up (decided once, not per block)
   bool rebootAsked = false;    // the finish page asked about the restart already
   bool restartNow = true;
 };
@@ -99,17 +100,21 @@ intptr_t OnEvent(int32_t number, const char* name, intptr_t param1, intptr_t par
       me.activeInstallType = Text(param1);
       return 0;
     case EV_BEFOREINSTALL:
-      if (Interactive()) me.view.Begin(AppName());
+      me.showingInstall = Interactive();
+      if (me.showingInstall) me.view.Begin(AppName());
       return 0;
     case EV_BEFOREPROCESSITEMS:
-      if (Interactive()) me.view.Stage(SX_STAGE_OF(param1));
+      if (me.showingInstall) me.view.Stage(SX_STAGE_OF(param1));
       return 0;
     case EV_BEFOREPROCESSITEM:
-      if (SX_STAGE_OF(param1) == SX_STAGE_FILES && param2 && Interactive())
+      if (SX_STAGE_OF(param1) == SX_STAGE_FILES && param2 && me.showingInstall)
         me.view.File(Text(reinterpret_cast<intptr_t>(reinterpret_cast<const SxFileItem*>(param2)->Path)));
       return 0;
     case EV_FILEINSTALLPROGRESS:
-      if (Interactive()) me.view.Progress(static_cast<int>(param1), static_cast<int>(param2));
+      if (me.showingInstall) me.view.Progress(static_cast<int>(param1), static_cast<int>(param2));
+      return 0;
+    case EV_AFTERINSTALL:
+      me.showingInstall = false;
       return 0;
     case EV_VERSIONCONFLICT:
       // Without anyone to ask, 0 leaves the engine's own decision (keep the newer file).
