@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libmspack-dev
           zlib1g-dev libexpat1-dev cabextract gcab liblnk-utils
-          fonts-dejavu-core)
+          fonts-dejavu-core tmux)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

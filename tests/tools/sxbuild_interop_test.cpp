@@ -175,7 +175,9 @@ TEST_F(SxbuildInterop, ScrambledEncipheredSpannedPackagesWithAppendedBytesReadTh
     // Preparation: no password, up to the first data file.
     const Extracted prepared = Extract(out_ / "setup.exe", "", true);
     ASSERT_TRUE(prepared.ok) << prepared.error;
-    EXPECT_EQ(prepared.order, (std::vector<std::string>{"splash.bmp", "db.pdb", "main.pdb", "lng\\ENU.lng"}));
+    // The project names no plug-in: the builder adds the terminal wizard.
+    EXPECT_EQ(prepared.order, (std::vector<std::string>{"splash.bmp", "db.pdb", "main.pdb", "lng\\ENU.lng",
+                                                        "plugins\\0\\sxwizard.dll"}));
     EXPECT_EQ(prepared.files.at("lng\\ENU.lng"), "[Strings]\r\nLanguageName=English\r\n");
     EXPECT_EQ(DecodePdb(prepared.files.at("main.pdb")).substr(0, 12), "<sx2project>");
 
@@ -202,7 +204,8 @@ TEST_F(SxbuildInterop, SxtoolListsBuiltPackagesWithTheirTrailers) {
   EXPECT_TRUE(Contains(listing, "scrambled")) << listing;
   EXPECT_TRUE(Contains(listing, "  main.pdb\n")) << listing;
   EXPECT_TRUE(Contains(listing, "data\\core\\sub3\\f39.dat")) << listing;
-  EXPECT_TRUE(Contains(listing, "44 files")) << listing;  // splash, db.pdb, main.pdb, lng and 40 data files
+  // splash, db.pdb, main.pdb, lng, the terminal wizard and 40 data files
+  EXPECT_TRUE(Contains(listing, "45 files")) << listing;
 
   const std::string extra = "SX_MACHINE=" + ShellQuote(machine_.folder()) + " " + ShellQuote(SX_SXTOOL) +
                             " package info " + ShellQuote(out_ / "extra.sxp") + " --password pw";

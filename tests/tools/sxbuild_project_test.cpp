@@ -82,9 +82,11 @@ TEST_F(SxbuildProject, ExampleBuildsIntoASetupProgramAndAPackageWithTheirTrailer
   EXPECT_EQ(main.trailer.flags, 0u);
   const Extracted files = Extract(out / "hello-setup.exe");
   ASSERT_TRUE(files.ok) << files.error;
-  // The splash first, the databases next, the rest of the package, then the data.
+  // The splash first, the databases next, the rest of the package (with the terminal wizard, as
+  // the project names no user interface), then the data.
   EXPECT_EQ(files.order, (std::vector<std::string>{"splash.bmp", "db.pdb", "main.pdb", "lng\\ENU.lng",
-                                                   "Uninstall.exe", "data\\core\\bin\\hello.exe",
+                                                   "Uninstall.exe", "plugins\\0\\sxwizard.dll",
+                                                   "data\\core\\bin\\hello.exe",
                                                    "data\\core\\hello.txt", "data\\core\\samples\\greeting.ini"}));
   uint64_t presetup = 0, data = 0;
   for (const auto& [name, content] : files.files) (name.rfind("data\\", 0) == 0 ? data : presetup) += content.size();
@@ -625,7 +627,9 @@ TEST_F(SxbuildProject, RebuildRemovesCabinetsLeftFromALargerSet) {
   SxbuildRun run = RunSxbuild({project.path(), "-o", out.path(), "--max-cabinet-size", "32K"});
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_TRUE(fs::exists(out / "setup-4.cab"));
-  run = RunSxbuild({project.path(), "-o", out.path(), "--max-cabinet-size", "64K"});
+  // 100,000 random bytes and the terminal wizard (the project names no user interface) fill two
+  // cabinets of 128K.
+  run = RunSxbuild({project.path(), "-o", out.path(), "--max-cabinet-size", "128K"});
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_EQ(FileNames(out.path()), (std::vector<std::string>{"setup-2.cab", "setup.exe"}));
   EXPECT_TRUE(Contains(run.output, "removed setup-3.cab")) << run.output;

@@ -1,5 +1,7 @@
 #include "tools/sxbuild/build_plan.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <map>
@@ -14,6 +16,7 @@
 #include "packages/unpack_api.h"
 #include "tools/common/project_text.h"
 #include "tools/sxbuild/local_files.h"
+#include "tools/sxbuild/terminal_wizard.h"
 #include "tools/sxbuild/variable_references.h"
 #include "util/case_tables.h"
 #include "util/wildcard.h"
@@ -82,6 +85,7 @@ class Planner {
   void ReadComponents();
   void CheckFeatures() const;
   void CheckPassword();
+  uint64_t PayloadBytes(const TsxComponent& component) const;
   void PlanPackage(const Package& package, PlannedPackage& out);
   void PlanPackageFolder(const Package& package, PlannedPackage& out, std::vector<PlannedFile>& rest);
   void PlanPlugins(const Package& package, std::vector<PlannedFile>& out);
@@ -447,6 +451,18 @@ void Planner::PlanPlugins(const Package& package, std::vector<PlannedFile>& out)
     if (plugin.ID.empty()) throw BuildError(projectPath_ + ": a plug-in of package " + Quoted(package.id) + " has no id");
     const std::string base = "plugins\\" + std::to_string(index++) + "\\";
     const auto folder = ChildFolder(ProjectPath(kPluginsFolder), plugin.ID);
+    if (!folder && plugin.DebugDll.empty() && IsTerminalWizard(plugin)) {
+      struct stat wizard {};
+      if (::stat(options_.wizardPlugin.c_str(), &wizard) != 0 || !S_ISREG(wizard.st_mode))
+        throw BuildError(where + ": the terminal wizard " + Quoted(options_.wizardPlugin) + " is missing");
+      PlannedFile file;
+      file.name = base + kTerminalWizardDll;
+      file.source = options_.wizardPlugin;
+      file.size = static_cast<uint64_t>(wizard.st_size);
+      file.dosDateTime = DosDateTimeOf(wizard.st_mtime);
+      out.push_back(std::move(file));
+      continue;
+    }
     if (!folder) {
       if (!plugin.DebugDll.empty()) continue;  // the engine loads the named DLL instead
       throw BuildError(where + ": no folder " + Quoted(ProjectPath(kPluginsFolder) + "/" + plugin.ID) +
@@ -686,12 +702,31 @@ void Planner::WarnUnused() {
   }
 }
 
+// The bytes of the payload files the component's file items take (the sizes the wizard shows).
+uint64_t Planner::PayloadBytes(const TsxComponent& component) const {
+  const auto folder = ChildFolder(ProjectPath(kPayloadFolder), component.ID());
+  if (!folder) return 0;
+  uint64_t bytes = 0;
+  for (const LocalFile& local : ListLocalFiles(*folder)) {
+    const std::string rest = ArchiveName(local.relative, local.path);
+    for (const TsxFile& item : *component.Files)
+      if (item.Action == TsxInstallAction::add && !item.Flags.Contains(TsxFlag::external) &&
+          SourceMatchesEntry(item.Src, rest)) {
+        bytes += local.size;
+        break;
+      }
+  }
+  return bytes;
+}
+
 BuildPlan Planner::Run() {
   LoadProject();
   CheckRuntimeState();
+  AddTerminalWizard(db_, kImplicitMainId);
   ReadPackages();
   ReadComponents();
   CheckFeatures();
+  DescribeSizesToWizard(db_, [this](const TsxComponent& component) { return PayloadBytes(component); });
   CheckPassword();
   for (const Package& package : packages_) {
     plan_.packages.emplace_back();

@@ -28,6 +28,7 @@ struct BuildOptions {
   // The uninstaller packed into the main package of a project that sets Uninstall and brings
   // none of its own; empty: none is packed.
   std::string uninstaller;
+  std::string wizardPlugin;  // the terminal wizard's DLL, for projects that name no user interface
   CabCompression compression = CabCompression::kMszip;
   int level = 6;                  // zlib level of MSZIP blocks
   uint64_t maxCabinetSize = 0;    // 0: every package in one cabinet

@@ -179,6 +179,7 @@ int main(int argc, char** argv) {
   if (options.engineImage.empty()) options.engineImage = ExecutableFolder() + "/sxengine";
   if (options.uninstaller.empty() && access((ExecutableFolder() + "/Uninstall.exe").c_str(), F_OK) == 0)
     options.uninstaller = ExecutableFolder() + "/Uninstall.exe";
+  options.wizardPlugin = ExecutableFolder() + "/sxwizard.dll";
   options.buildTime = BuildTime();
   // Attribute values keep their blanks, as the engine reads them.
   sx::XMLSettings().PreserveAttributeWhitespace = true;
