@@ -16,6 +16,7 @@ bool IncrementSharedCount(std::string_view path, bool existed) {
   int32_t count = RegReadInteger(kSharedDllsKey, path, 0);
   if (existed && count == 0) count = 1;
   // Restored by rollback; the uninstaller learns of the count from "SharedFiles" instead.
+  InstallActionList().ForceRegKeys(kSharedDllsKey, true, false);
   auto& action = InstallActionList().AddActionOf<TInstallReg>();
   CaptureRegValue(action, kSharedDllsKey, path);
   action.Log = false;
