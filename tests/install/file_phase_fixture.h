@@ -28,6 +28,7 @@ class FileServices : public RecordingServices {
   std::vector<std::string> events;
   std::function<std::intptr_t(int number, std::intptr_t param1, std::intptr_t param2)> onEvent;
   std::atomic<bool> abortFlag{false};
+  std::atomic<int> eventCount{0};
   bool repair = false;
   bool allOnMainThread = true;
 
@@ -40,6 +41,7 @@ class FileServices : public RecordingServices {
     SendToMainThread([&] {
       allOnMainThread = allOnMainThread && IsMainThread();
       events.push_back(Describe(number, param1, param2));
+      ++eventCount;
       RecordingServices::SendEvent(number, param1, param2, toAll);
       if (onEvent) reply = onEvent(number, param1, param2);
     });
