@@ -258,6 +258,12 @@ class Host {
   // The host folder of the simulated machine (empty on a real Windows host).
   virtual std::string MachineFolder() = 0;
   virtual const MachineFacts& Facts() = 0;
+  // The system protects the file against replacement by setups (SfcIsFileProtected where the
+  // system has it). False on hosts without such protection.
+  virtual bool IsProtectedSystemFile(std::string_view path) {
+    (void)path;
+    return false;
+  }
   // The path of a shell folder by its CSIDL number, "" when the machine has none.
   virtual std::string ShellFolder(int csidl) = 0;
 

@@ -16,6 +16,7 @@ class HostWrapper : public Host {
   void SetLastError(uint32_t code) override { inner_->SetLastError(code); }
   std::string MachineFolder() override { return inner_->MachineFolder(); }
   const MachineFacts& Facts() override { return inner_->Facts(); }
+  bool IsProtectedSystemFile(std::string_view path) override { return inner_->IsProtectedSystemFile(path); }
   std::string ShellFolder(int csidl) override { return inner_->ShellFolder(csidl); }
   std::string AnsiToUtf8(std::string_view ansi) override { return inner_->AnsiToUtf8(ansi); }
   std::string Utf8ToAnsi(std::string_view utf8) override { return inner_->Utf8ToAnsi(utf8); }

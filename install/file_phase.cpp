@@ -35,6 +35,8 @@ namespace sx {
 TProtectedFileHook ProtectedFileHook;
 std::function<bool()> FilePhaseStandIn;
 
+bool HostProtectsFile(std::string_view path) { return host::CurrentHost().IsProtectedSystemFile(path); }
+
 int ProgressPercent(std::uint64_t done, std::uint64_t total) {
   if (total == 0 || done >= total) return 100;
   const std::uint64_t scaled = done * 100;

@@ -10,6 +10,7 @@
 #include "host/host.h"
 #include "host/posix/codepage.h"
 #include "host/posix/machine_settings.h"
+#include "host/posix/simulated_file_states.h"
 #include "host/posix/path_mapper.h"
 #include "host/posix/registry.h"
 
@@ -25,6 +26,7 @@ class PosixHost final : public Host {
 
   std::string MachineFolder() override { return machineFolder_; }
   const MachineFacts& Facts() override { return facts_; }
+  bool IsProtectedSystemFile(std::string_view path) override;
   std::string ShellFolder(int csidl) override;
 
   std::string AnsiToUtf8(std::string_view ansi) override { return ansi_->ToUtf8(ansi); }
@@ -123,6 +125,10 @@ class PosixHost final : public Host {
   std::unique_ptr<CodePage> oem_;
   std::unique_ptr<PathMapper> paths_;
   std::unique_ptr<Registry> registry_;
+  std::unique_ptr<SimulatedFileStates> fileStates_;
+  // Fails with a sharing violation when a program of the machine holds the file (see
+  // simulated_file_states.h); true then.
+  bool RefusedInUse(std::string_view path);
 
   std::mutex mutex_;  // guards what follows
   std::string currentFolder_;

@@ -40,6 +40,25 @@ TEST_F(FilePhaseItems, FileInUseWaitsBesideItsTargetAndRollbackRemovesOnlyTheWai
   EXPECT_EQ(SnapshotDifference(before, Snapshot()), "");
 }
 
+TEST_F(FilePhaseItems, FileHeldByAProgramOfTheMachineIsReplacedAtItsNextReboot) {
+  Build(R"(<sx2project><components><component id="C1"><files>
+      <file src="busy.dll" dst="C:\App\busy.dll" flags="no_version"/></files></component></components></sx2project>)",
+        {{"payload/C1/busy.dll", "new content"}});
+  CreateFolderPath("C:\\App");
+  ASSERT_TRUE(WriteFile("C:\\App\\busy.dll", "old content"));
+  WriteHostFile(machine.HostPath("sxmachine.ini"), "[FilesInUse]\nC:\\App\\busy.dll=\n");
+
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(ReadFile("C:\\App\\busy.dll"), "old content");
+  EXPECT_TRUE(list().FindFileAction("C:\\App\\busy.dll")->RenamePending);
+  list().ScheduleRebootOperations();
+  ASSERT_TRUE(host().RegFlush());
+  std::string out;
+  ASSERT_EQ(RunCommand("SX_MACHINE='" + machine.folder() + "' " SX_SXTOOL " machine reboot", &out), 0) << out;
+  EXPECT_EQ(ReadFile("C:\\App\\busy.dll"), "new content");
+  EXPECT_EQ(Tree("C:\\App").size(), 1u) << "the waiting copy took its place";
+}
+
 constexpr char kSharedProject[] = R"(<sx2project><components>
   <component id="C1"><files><file src="s.dll" dst="C:\App\s.dll" flags="shared"/></files></component>
   <component id="C2"><files><file src="s.dll" dst="C:\App\s.dll" flags="shared"/></files></component>
@@ -153,7 +172,9 @@ TEST_F(FilePhaseItems, DontOverwriteProtectedAndVetoedFilesAreLeftAlone) {
          {"payload/C1/srv.dll", "new"}});
   CreateFolderPath("C:\\App");
   for (const char* name : {"keep.txt", "prot.dll", "srv.dll"}) ASSERT_TRUE(WriteFile(std::string("C:\\App\\") + name, "old"));
-  ProtectedFileHook = [](std::string_view path) { return SameTextFast(path, "C:\\App\\prot.dll"); };
+  // The machine's own list, through the query the engine installs.
+  WriteHostFile(machine.HostPath("sxmachine.ini"), "[ProtectedFiles]\nC:\\App\\prot.dll=\n");
+  ProtectedFileHook = HostProtectsFile;
   services.onEvent = [](int number, std::intptr_t, std::intptr_t param2) -> std::intptr_t {
     return number == EV_BEFOREPROCESSITEM &&
            std::string(reinterpret_cast<const SxFileItem*>(param2)->Path) == "C:\\App\\veto.txt";
