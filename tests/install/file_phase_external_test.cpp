@@ -99,7 +99,14 @@ TEST_F(FilePhaseExternal, EncipheredSourcesAreDecipheredOneChainPerFile) {
     cipher.Encipher(reinterpret_cast<const uint8_t*>(plain.data()), reinterpret_cast<uint8_t*>(out.data()), out.size());
     return out;
   };
-  Source("C:\\src\\enc\\first.bin", encipher(first));
+  // The first made with the tool that authors use, the second by the cipher itself.
+  ScratchFolder scratch;
+  WriteHostFile(scratch / "first.bin", first);
+  std::string fromTool;
+  ASSERT_EQ(RunCommand(std::string(SX_SXTOOL) + " encipher --password secret '" + (scratch / "first.bin") + "'", &fromTool), 0);
+  EXPECT_EQ(fromTool, encipher(first));
+  EXPECT_NE(fromTool, first);
+  Source("C:\\src\\enc\\first.bin", fromTool);
   Source("C:\\src\\enc\\second.bin", encipher(second));
   ASSERT_TRUE(Run()) << ::testing::PrintToString(services.calls);
   EXPECT_EQ(ReadFile("C:\\App\\p.txt"), "packed under the password");
