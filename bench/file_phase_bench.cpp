@@ -192,10 +192,18 @@ int main(int argc, char** argv) {
   // The cabinet alone, for cabextract.
   const sx::PackageCheck check = sx::ReadPackageTrailer(setup);
   {
+    // Copied piece by piece, so that the peak memory below is the installation's own.
     std::ifstream in(out + "/setup.exe", std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    WriteAll(base + "/setup.cab", bytes.substr(check.trailer.stubSize,
-                                               check.trailer.packageFileSize - check.trailer.stubSize - 26));
+    std::ofstream cab(base + "/setup.cab", std::ios::binary | std::ios::trunc);
+    in.seekg(check.trailer.stubSize);
+    size_t left = check.trailer.packageFileSize - check.trailer.stubSize - sx::kPackageTrailerSize;
+    std::string piece(1 << 20, '\0');
+    while (left > 0 && in) {
+      const size_t n = std::min(left, piece.size());
+      in.read(piece.data(), static_cast<std::streamsize>(n));
+      cab.write(piece.data(), in.gcount());
+      left -= static_cast<size_t>(in.gcount());
+    }
   }
 
   int runNumber = 0;

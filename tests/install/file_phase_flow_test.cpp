@@ -184,6 +184,23 @@ TEST_F(FilePhaseFlow, EmptyFilesAreCompleteAndADamagedPackageNamesTheEntryBeingE
   EXPECT_NE(boxes[0].find("big.bin"), std::string::npos) << boxes[0];
 }
 
+TEST_F(FilePhaseFlow, ANameThatExpandsOutOfTheDestinationIsNeverWritten) {
+  Build(R"(<sx2project>
+      <variables><var name="Up" value="..\..\windows\evil"/></variables>
+      <components><component id="C1"><files><file src="*.txt" dst="C:\App\sub\"/></files></component></components>
+    </sx2project>)",
+        {{"payload/C1/%Up%.txt", "escape"}});
+  services.strings[11] = "Cannot write %s.";
+  const MachineSnapshot before = Snapshot();
+  EXPECT_FALSE(Run());
+  EXPECT_EQ(services.CallsStartingWith("error Cannot write C:\\App\\sub\\..\\..\\windows\\evil.txt.").size(), 1u)
+      << ::testing::PrintToString(services.calls);
+  EXPECT_FALSE(Exists("C:\\windows\\evil.txt"));
+  EXPECT_TRUE(services.abortFlag);
+  list().RollbackAll();
+  EXPECT_EQ(SnapshotDifference(before, Snapshot()), "");
+}
+
 TEST_F(FilePhaseFlow, AFaultAtAnyChangeOfARunIsRolledBackCompletely) {
   std::map<std::string, std::string> payload;
   std::string files;
