@@ -201,6 +201,28 @@ TEST_F(FilePhaseFlow, ANameThatExpandsOutOfTheDestinationIsNeverWritten) {
   EXPECT_EQ(SnapshotDifference(before, Snapshot()), "");
 }
 
+TEST_F(FilePhaseFlow, AnErrorRaisedOnTheCopyThreadIsRaisedAgainOnTheCallingThread) {
+  Build(R"(<sx2project><components><component id="C1"><files>
+      <file src="1.txt" dst="C:\App\1.txt"/>
+      <file src="2.txt" dst="C:\App\2.txt" condition="broken("/>
+    </files></component></components></sx2project>)",
+        {{"payload/C1/1.txt", "one"}, {"payload/C1/2.txt", "two"}});
+  const std::thread::id caller = std::this_thread::get_id();
+  std::thread::id raisedOn;
+  ConditionHook = [&](const std::string& condition, int) -> bool {
+    if (condition == "broken(") {
+      raisedOn = std::this_thread::get_id();
+      throw std::runtime_error("syntax error in a condition");
+    }
+    return true;
+  };
+  EXPECT_THROW(Run(), std::runtime_error);
+  EXPECT_NE(raisedOn, caller) << "conditions of entries are evaluated on the copy thread";
+  EXPECT_EQ(ReadFile("C:\\App\\1.txt"), "one");
+  list().RollbackAll();
+  EXPECT_FALSE(Exists("C:\\App\\1.txt"));
+}
+
 TEST_F(FilePhaseFlow, AFaultAtAnyChangeOfARunIsRolledBackCompletely) {
   std::map<std::string, std::string> payload;
   std::string files;
