@@ -8,6 +8,7 @@
 
 #include "database/sx_install_items.h"
 #include "database/sx_variable_access.h"
+#include "install/file_phase.h"
 #include "install/file_steps.h"
 #include "install/environment_items.h"
 #include "install/fonts.h"
@@ -74,7 +75,6 @@ struct TProjectNeeds {
 
 void AddComponentNeeds(const TsxComponents& components, TProjectNeeds& needs) {
   for (const TsxComponent& component : components) {
-    if (component.Files->Count() > 0) needs.Add(TInstallPhase::kFiles);
     for (const TsxFile& file : *component.Files) {
       if (file.Flags.Contains(TsxFlag::reg_server)) needs.Add(TInstallPhase::kServers);
       if (file.Flags.Contains(TsxFlag::reg_font)) needs.Add(TInstallPhase::kFonts);
@@ -267,7 +267,7 @@ bool TInstallRun::Run() {
     }
     if (!WaitForSetupProgram()) return false;
     if (!Vetoed(ikFiles)) {
-      result_ = Phase(TInstallPhase::kFiles, nullptr, needs_.Has(TInstallPhase::kFiles));
+      result_ = (FilePhaseStandIn ? FilePhaseStandIn() : InstallFiles()) && !services_.Aborted();
       if (result_ && uninstall && LogEnabled()) {
         if (!Phase(TInstallPhase::kUninstallerCopy, nullptr, true)) return false;
       }

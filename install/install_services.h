@@ -10,9 +10,13 @@
 // any install action is made) and keeps it alive until shutdown. Tests install recording doubles.
 //
 // Threads: the installation run, rollback and the log's end-of-run writes call these services on
-// the main thread. The file phase runs on the copy thread and may call ShowErrorBox, SendEvent and
-// Database from there; an implementation carries such calls to the main thread as the plug-in
-// host does (a synchronous call through the main window's queue).
+// the main thread. The file phase runs on the copy thread (install/copy_thread.h) and calls
+// SendEvent, ShowErrorBox, ShowBox, LanguageString, Aborted, SetAborted, RepairMode and Database
+// from there while the main thread only serves its queue (util/message_queue.h). The engine's
+// implementation hands events and boxes over to the main thread through that queue, as the
+// plug-in host does (SendToMainThread: the copy thread waits for the answer); with no plug-in
+// loaded an event has no one to reach and is answered 0 on the calling thread, without the hop.
+// Aborted and SetAborted must be safe across threads (an atomic flag).
 #pragma once
 
 #include <cstdint>
@@ -29,8 +33,8 @@ class TsxRunApp;
 // The installation phases that belong to other parts of the engine. Each runs on the main thread
 // and reports its own errors (message boxes) before it answers false.
 enum class TInstallPhase : std::uint8_t {
-  kFiles,            // removals, then the copy thread (packages and external files); pumps
-                     // messages while the thread runs; stages fonts for kFonts
+  kFiles,            // not asked for: the installation run calls InstallFiles
+                     // (install/file_phase.h) itself
   kServers,          // registers the self-registering servers installed by the file phase
   kRegistry,         // the registry values of one component
   kIniEntries,       // the INI entries of one component
@@ -74,6 +78,9 @@ class TInstallServices {
   virtual void SetResumePending(bool value) = 0;
   // The setup program being run (the installation source file).
   virtual std::string ExeName() = 0;
+  // The engine repairs an installed product: files of the same version and size are written
+  // again. The base answers false.
+  virtual bool RepairMode() { return false; }
 
   // ---- plug-ins
   // SendEvent with the engine's rules (carried to the main thread, traced, first non-zero reply

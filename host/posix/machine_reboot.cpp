@@ -5,6 +5,7 @@
 
 #include "host/posix/command_line.h"
 #include "host/posix/posix_host.h"
+#include "host/posix/simulated_file_states.h"
 
 namespace sx::host {
 namespace {
@@ -132,6 +133,8 @@ void RunOnce(Host& host, RegRoot root, const char* rootName,
 }  // namespace
 
 void PerformReboot(Host& host, const std::function<void(const std::string&)>& report) {
+  // The programs that held files open are gone after the restart.
+  if (const std::string folder = host.MachineFolder(); !folder.empty()) ReleaseFilesInUse(folder);
   PendingRenames(host, report);
   WininitRenames(host, report);
   host.RegFlush();

@@ -33,6 +33,8 @@ const std::vector<KnownSection>& KnownSections() {
       {"Locale", {"User", "System", "Installed", "DecimalSeparator"}},
       {"Associations", {}},
       {"MessageBoxes", {"Answers", "Default"}},
+      {"FilesInUse", {}},
+      {"ProtectedFiles", {}},
   };
   return known;
 }

@@ -21,6 +21,9 @@
 //   [MessageBoxes]
 //   Answers=IDYES,IDNO     answers for the boxes shown, in order, before the default applies
 //   Default=default        "default": the box's default button; or a fixed answer such as IDOK
+//   [FilesInUse]           Windows paths as keys: files held open by a running program
+//   [ProtectedFiles]       Windows paths as keys: protected system files
+//                          (both described in simulated_file_states.h)
 //
 // The file is read by the rules of the engine's INI files (host/ini_lines.h): a line ends at CR
 // and LF is dropped, control characters are trimmed from both ends of a line and blanks beside

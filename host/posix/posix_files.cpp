@@ -309,7 +309,7 @@ bool PosixHost::RemoveFolder(std::string_view path) {
 
 bool PosixHost::DeleteFile(std::string_view path) {
   auto host = Map(path);
-  if (!host) return false;
+  if (!host || RefusedInUse(path)) return false;
   struct stat st;
   if (lstat(host->c_str(), &st) != 0) return FailMissing(*host);
   if (S_ISDIR(st.st_mode)) return Fail(kErrorAccessDenied);
@@ -323,7 +323,7 @@ bool PosixHost::MoveFile(std::string_view from, std::string_view to, bool replac
   auto source = Map(from);
   if (!source) return false;
   auto target = Map(to);
-  if (!target) return false;
+  if (!target || RefusedInUse(from) || RefusedInUse(to)) return false;
   struct stat st;
   if (lstat(source->c_str(), &st) != 0) return FailMissing(*source);
   if (*source == *target) {
@@ -360,7 +360,7 @@ bool PosixHost::CopyFile(std::string_view from, std::string_view to, bool failIf
   auto source = Map(from);
   if (!source) return false;
   auto target = Map(to);
-  if (!target) return false;
+  if (!target || RefusedInUse(to)) return false;
   struct stat st;
   if (stat(source->c_str(), &st) != 0) return FailMissing(*source);
   if (S_ISDIR(st.st_mode)) return Fail(kErrorAccessDenied);
@@ -439,6 +439,7 @@ std::unique_ptr<File> PosixHost::OpenFile(std::string_view path, OpenOptions opt
     Fail(kErrorAccessDenied);
     return nullptr;
   }
+  if (exists && writable && RefusedInUse(path)) return nullptr;
   if (!exists && (options.mode == OpenMode::kRead || options.mode == OpenMode::kReadWrite)) {
     FailMissing(*host);
     return nullptr;

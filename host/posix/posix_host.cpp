@@ -47,6 +47,7 @@ std::string SystemLanguageOf(const std::string& systemReg) {
 
 PosixHost::PosixHost(std::string machineFolder) : machineFolder_(std::move(machineFolder)) {
   settings_ = MachineSettings::Load(machineFolder_ + "/sxmachine.ini");
+  fileStates_ = std::make_unique<SimulatedFileStates>(machineFolder_ + "/sxmachine.ini");
   Registry::Files files{machineFolder_ + "/system.reg", machineFolder_ + "/user.reg",
                         machineFolder_ + "/userdef.reg"};
 
@@ -110,6 +111,18 @@ std::optional<std::string> PosixHost::Map(std::string_view path) {
     return std::nullopt;
   }
   return paths_->ToHost(*full);
+}
+
+bool PosixHost::RefusedInUse(std::string_view path) {
+  auto full = NormalizeWindowsPath(path, CurrentFolder());
+  if (!full || !fileStates_->InUse(*full)) return false;
+  Fail(kErrorSharingViolation);
+  return true;
+}
+
+bool PosixHost::IsProtectedFile(std::string_view path) {
+  auto full = NormalizeWindowsPath(path, CurrentFolder());
+  return full && fileStates_->Protected(*full);
 }
 
 std::optional<std::string> PosixHost::MapPath(std::string_view windowsPath) {

@@ -30,7 +30,8 @@ std::unique_ptr<Host> OpenPosixHost(const std::string& folder);
 
 namespace sx::host {
 
-// What Windows does when it starts again: performs the pending renames and deletions
+// What Windows does when it starts again: frees the files that running programs held
+// ([FilesInUse] of sxmachine.ini), performs the pending renames and deletions
 // (PendingFileRenameOperations on NT, the [Rename] section of wininit.ini on 9x), then runs the
 // RunOnce entries of HKLM and then of HKCU in order, removing each value before its program
 // starts (names starting with '!' after it ended), and waits for each program. Every step is

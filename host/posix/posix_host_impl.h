@@ -10,6 +10,7 @@
 #include "host/host.h"
 #include "host/posix/codepage.h"
 #include "host/posix/machine_settings.h"
+#include "host/posix/simulated_file_states.h"
 #include "host/posix/path_mapper.h"
 #include "host/posix/registry.h"
 
@@ -88,7 +89,7 @@ class PosixHost final : public Host {
   int MessageBox(std::string_view title, std::string_view text, uint32_t style) override;
   std::unique_ptr<Window> CreateWindow(const WindowSpec& spec) override;  // posix_windows.cpp
   std::unique_ptr<NamedMutex> CreateNamedMutex(std::string_view name) override;  // posix_mutex.cpp
-  bool IsProtectedFile(std::string_view path) override;  // posix_mutex.cpp
+  bool IsProtectedFile(std::string_view path) override;  // sxmachine.ini [ProtectedFiles]
 
   std::optional<std::string> GetEnv(std::string_view name) override;
   bool SetEnv(std::string_view name, std::optional<std::string_view> value) override;
@@ -132,6 +133,10 @@ class PosixHost final : public Host {
   std::unique_ptr<CodePage> oem_;
   std::unique_ptr<PathMapper> paths_;
   std::unique_ptr<Registry> registry_;
+  std::unique_ptr<SimulatedFileStates> fileStates_;
+  // Fails with a sharing violation when a program of the machine holds the file (see
+  // simulated_file_states.h); true then.
+  bool RefusedInUse(std::string_view path);
 
   std::mutex mutex_;  // guards what follows
   std::string currentFolder_;

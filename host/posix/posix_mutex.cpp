@@ -1,12 +1,8 @@
-// Named mutexes and protected system files of the simulated machine.
+// Named mutexes of the simulated machine.
 //
 // A named mutex is a lock file "<machine>/mutexes/<encoded name>" held with flock(): another
 // process that makes the same mutex finds the lock taken, which is what CreateMutex reports as
 // ERROR_ALREADY_EXISTS. The lock goes with the handle (and with the process).
-//
-// Protected files are listed in sxmachine.ini, one Windows path per key:
-//   [ProtectedFiles]
-//   C:\windows\system32\comctl32.dll=1
 #include <fcntl.h>
 #include <cerrno>
 #include <sys/file.h>
@@ -63,15 +59,6 @@ std::unique_ptr<NamedMutex> PosixHost::CreateNamedMutex(std::string_view name) {
   const bool existed = flock(fd, LOCK_EX | LOCK_NB) != 0;
   SetLastError(existed ? kErrorAlreadyExists : kErrorSuccess);
   return std::make_unique<LockFileMutex>(fd, existed);
-}
-
-bool PosixHost::IsProtectedFile(std::string_view path) {
-  const auto* list = settings_.Section("ProtectedFiles");
-  if (!list) return false;
-  const std::string full = FullPath(path);
-  for (const auto& [name, value] : *list)
-    if (CompareLocale(FullPath(name), full, true) == 0) return value != "0";
-  return false;
 }
 
 }  // namespace sx::host

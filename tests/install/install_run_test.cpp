@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "database/sx_variable_access.h"
+#include "install/file_phase.h"
 #include "install/install_run.h"
 #include "install/reg_capture.h"
 #include "packages/password.h"
@@ -53,12 +54,21 @@ class InstallRun : public InstallFixture {
     package.ID = "main";
     for (int i = 0; i < kInstallPhaseCount; ++i) services.phases[static_cast<TInstallPhase>(i)] = nullptr;
     // The phases make real, recorded changes, so that rollback has something to undo.
+    // The file phase has tests of its own; here a stand-in reports itself and runs the test's
+    // phases[kFiles].
+    FilePhaseStandIn = [this] {
+      services.calls.push_back("phase files");
+      auto& files = services.phases[TInstallPhase::kFiles];
+      return files ? files(nullptr) : true;
+    };
     services.phases[TInstallPhase::kFiles] = [this](TXMLObject*) {
       list().ForceFolders("C:\\App\\bin", true);
       TInstallFile* file = list().AddFileAction("C:\\App\\bin\\a.dll", TsxFlags{TsxFlag::reg_server}, true);
       return file && WriteFile(file->FileName, ReadHostFile(SX_TEST_SERVER));
     };
   }
+
+  ~InstallRun() override { FilePhaseStandIn = nullptr; }
 
   void SetUninstall() {
     WriteVariable(services.database.get(), "Uninstall", "1");

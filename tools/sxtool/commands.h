@@ -21,6 +21,7 @@ int DbCommand(const Args& args);       // db format FILE
 int HashCommand(const Args& args);          // hash TEXT
 int PasswordHashCommand(const Args& args);  // password-hash PASSWORD
 int DecipherCommand(const Args& args);      // decipher --key TEXT FILE
+int EncipherCommand(const Args& args);      // encipher --password PASSWORD FILE
 int PdbCommand(const Args& args);           // pdb decode|encode FILE
 int PackageCommand(const Args& args);       // package info|extract FILE ...
 int PluginCommand(const Args& args);        // plugin info FILE

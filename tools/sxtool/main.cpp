@@ -31,6 +31,7 @@ const std::map<std::string, Command>& Commands() {
       {"hash", {HashCommand, "print the engine's HAVAL digest of a text"}},
       {"password-hash", {PasswordHashCommand, "print the PswCheckHash value for a password"}},
       {"decipher", {DecipherCommand, "decipher a file with a key text"}},
+      {"encipher", {EncipherCommand, "encipher an external file for the installation password"}},
       {"pdb", {PdbCommand, "decode or encode a project database file (.pdb)"}},
       {"package", {PackageCommand, "show the trailer and archive of a package, extract it"}},
       {"plugin", {PluginCommand, "show the PluginInfo of a plug-in file, or why it is refused"}},
