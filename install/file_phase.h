@@ -31,7 +31,7 @@ extern std::function<bool()> FilePhaseStandIn;
 // system offers the query (Windows NT 5 and later, Windows ME); unset, no file is protected.
 using TProtectedFileHook = std::function<bool(std::string_view path)>;
 extern TProtectedFileHook ProtectedFileHook;
-// The query of the current host (Host::IsProtectedSystemFile), for the engine to install as the
+// The query of the current host (Host::IsProtectedFile), for the engine to install as the
 // hook on the systems that protect their files.
 bool HostProtectsFile(std::string_view path);
 

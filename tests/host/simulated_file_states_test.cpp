@@ -41,16 +41,16 @@ TEST(SimulatedFileStates, FilesInUseRefuseChangesButNotReadingUntilTheMachineReb
   EXPECT_EQ(Read(host, "C:\\App\\busy.dll"), "held");
   EXPECT_TRUE(host.CopyFile("C:\\App\\busy.dll", "C:\\App\\copy.dll", false)) << "copying it away reads it";
 
-  EXPECT_TRUE(host.IsProtectedSystemFile("C:\\WINDOWS\\System32\\core.dll"));
-  EXPECT_FALSE(host.IsProtectedSystemFile("C:\\windows\\system32\\other.dll"));
-  EXPECT_FALSE(host.IsProtectedSystemFile("C:\\App\\busy.dll"));
+  EXPECT_TRUE(host.IsProtectedFile("C:\\WINDOWS\\System32\\core.dll"));
+  EXPECT_FALSE(host.IsProtectedFile("C:\\windows\\system32\\other.dll"));
+  EXPECT_FALSE(host.IsProtectedFile("C:\\App\\busy.dll"));
 
   std::string out;
   ASSERT_EQ(RunCommand("SX_MACHINE='" + machine.folder() + "' " SX_SXTOOL " machine reboot", &out), 0) << out;
   EXPECT_EQ(ReadHostFile(machine.HostPath("sxmachine.ini")),
             "[System]\nAdmin=1\n[ProtectedFiles]\nC:\\windows\\system32\\core.dll=\n");
   EXPECT_TRUE(host.DeleteFile("C:\\App\\busy.dll")) << "the running host sees the change";
-  EXPECT_TRUE(host.IsProtectedSystemFile("C:\\windows\\system32\\core.dll"));
+  EXPECT_TRUE(host.IsProtectedFile("C:\\windows\\system32\\core.dll"));
 }
 
 }  // namespace
