@@ -120,6 +120,16 @@ struct ShellLinkData {
   int32_t iconIndex = 0;
 };
 
+// What ITypeLib::GetLibAttr and GetDocumentation(-1) tell about a type library.
+struct TypeLibInfo {
+  std::string libid;  // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", upper case
+  uint16_t major = 0, minor = 0;
+  uint32_t lcid = 0;
+  int sysKind = 1;     // SYS_WIN16 0, SYS_WIN32 1, SYS_MAC 2, SYS_WIN64 3
+  uint16_t flags = 0;  // LIBFLAG_FRESTRICTED 1, FCONTROL 2, FHIDDEN 4, FHASDISKIMAGE 8
+  std::string name, docString, helpFile;  // ANSI
+};
+
 struct DiskSpace {
   uint64_t freeBytesAvailable = 0;  // free to the calling user
   uint64_t totalBytes = 0;
@@ -427,6 +437,17 @@ class Host {
   virtual bool AddFontResource(std::string_view path) = 0;
   // RemoveFontResource: false when the file has no font resource added.
   virtual bool RemoveFontResource(std::string_view path) = 0;
+
+  // ---- type libraries (traced)
+  // LoadTypeLibEx without registering, then the library's attributes and documentation.
+  // std::nullopt when the file cannot be read or holds no type library (kErrorBadFormat).
+  virtual std::optional<TypeLibInfo> LoadTypeLib(std::string_view path) = 0;
+  // RegisterTypeLib: the library under HKCR\TypeLib with the file's full path and the help
+  // folder, and its automation and dual interfaces under HKCR\Interface.
+  virtual bool RegisterTypeLib(std::string_view path, std::string_view helpFolder) = 0;
+  // UnRegisterTypeLib by identifier, version, locale and system kind (the other fields of
+  // `library` are not used): the registration and the interfaces that name this library.
+  virtual bool UnRegisterTypeLib(const TypeLibInfo& library) = 0;
 
   // ---- broadcasts to all top-level windows (traced)
   // WM_WININICHANGE with the changed area ("Environment"), aborting at a hung window, 5 s.

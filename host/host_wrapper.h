@@ -70,6 +70,9 @@ class HostWrapper : public Host {
   void NotifyFolderUpdated(std::string_view path) override { inner_->NotifyFolderUpdated(path); }
   bool AddFontResource(std::string_view path) override { return inner_->AddFontResource(path); }
   bool RemoveFontResource(std::string_view path) override { return inner_->RemoveFontResource(path); }
+  std::optional<TypeLibInfo> LoadTypeLib(std::string_view path) override { return inner_->LoadTypeLib(path); }
+  bool RegisterTypeLib(std::string_view path, std::string_view helpFolder) override { return inner_->RegisterTypeLib(path, helpFolder); }
+  bool UnRegisterTypeLib(const TypeLibInfo& library) override { return inner_->UnRegisterTypeLib(library); }
   void BroadcastSettingChange(std::string_view area) override { inner_->BroadcastSettingChange(area); }
   void BroadcastFontChange() override { inner_->BroadcastFontChange(); }
   void Trace(std::string_view kind, std::string_view text) override { inner_->Trace(kind, text); }

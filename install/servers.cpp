@@ -30,14 +30,18 @@ bool RunWithSwitch(std::string_view path, std::string_view switchText) {
   return host::CurrentHost().CreateProcess(path, commandLine, "", kShowHidden) != nullptr;
 }
 
-bool ChangeRegistration(std::string_view path, bool registering) {
-  TPEImageCheck check = IsPEImage(path);
-  if (!check.opened) return false;
+// Step one of a registration: the image's own entry or program. A file this machine cannot load
+// is no image (a separate type library, say), except a PE image, which fails as a
+// foreign-architecture image does; a library without the entry that is no program has nothing
+// to call.
+enum class TImageResult { kNothingToCall, kDone, kFailed };
+
+TImageResult ChangeImageRegistration(std::string_view path, bool isPE, bool registering) {
   auto& host = host::CurrentHost();
   // Here an image is what this machine can load: ELF libraries, and programs and scripts, which
   // load as libraries without exports (as Windows loads an .exe). A PE image cannot load.
   std::unique_ptr<host::Library> library = host.LoadLibrary(path);
-  if (!library) return false;
+  if (!library) return isPE ? TImageResult::kFailed : TImageResult::kNothingToCall;
   const bool hasEntry = library->Symbol("DllRegisterServer") != nullptr;
   const char* entryName = registering ? "DllRegisterServer" : "DllUnregisterServer";
   const char* programSwitch = registering ? "/REGSERVER" : "/UNREGSERVER";
@@ -48,11 +52,22 @@ bool ChangeRegistration(std::string_view path, bool registering) {
       std::unique_ptr<host::Library> again = host.LoadLibrary(path);
       if (again) {
         entry = reinterpret_cast<TServerEntry>(again->Symbol(entryName));
-        if (entry && entry() >= 0) return true;
+        if (entry && entry() >= 0) return TImageResult::kDone;
       }
     }
+  } else if (!IsProgramName(path)) {
+    return TImageResult::kNothingToCall;
   }
-  return IsProgramName(path) && RunWithSwitch(path, programSwitch);
+  return IsProgramName(path) && RunWithSwitch(path, programSwitch) ? TImageResult::kDone : TImageResult::kFailed;
+}
+
+bool ChangeRegistration(std::string_view path, bool registering) {
+  TPEImageCheck check = IsPEImage(path);
+  if (!check.opened) return false;
+  const TImageResult image = ChangeImageRegistration(path, check.isPE, registering);
+  if (image == TImageResult::kFailed) return false;
+  const bool typeLibrary = registering ? RegisterTypeLibrary(path) : UnregisterTypeLibrary(path);
+  return image == TImageResult::kDone || typeLibrary;
 }
 
 }  // namespace
@@ -72,6 +87,22 @@ TPEImageCheck IsPEImage(std::string_view path) {
   got = file->Read(signature, sizeof signature);
   check.isPE = got && *got == 4 && LittleEndian32(signature) == 0x00004550;
   return check;
+}
+
+bool RegisterTypeLibrary(std::string_view path) {
+  auto& host = host::CurrentHost();
+  const std::string fullPath = host.FullPath(path);
+  auto library = host.LoadTypeLib(fullPath);
+  if (!library) return false;
+  const size_t slash = library->helpFile.find_last_of('\\');
+  const std::string helpFolder = slash == std::string::npos ? "" : library->helpFile.substr(0, slash);
+  return host.RegisterTypeLib(fullPath, helpFolder);
+}
+
+bool UnregisterTypeLibrary(std::string_view path) {
+  auto& host = host::CurrentHost();
+  auto library = host.LoadTypeLib(host.FullPath(path));
+  return library && host.UnRegisterTypeLib(*library);
 }
 
 bool RegisterServer(std::string_view path) { return ChangeRegistration(path, true); }

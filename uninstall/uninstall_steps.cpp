@@ -131,6 +131,22 @@ bool HasExtension(std::string_view path, std::string_view extension) {
   return path.size() >= extension.size() && SamePath(path.substr(path.size() - extension.size()), extension);
 }
 
+// Calls the server's DllUnregisterServer, or runs a program server with " /UNREGSERVER" (as at
+// registration, nobody waits for it). Whether that worked; std::nullopt when the file has
+// neither.
+std::optional<bool> UnregisterImage(const std::string& server) {
+  auto& host = host::CurrentHost();
+  if (auto library = host.LoadLibrary(server)) {
+    if (library->Symbol("DllRegisterServer")) {
+      using Entry = int32_t (*)();
+      auto unregister = reinterpret_cast<Entry>(library->Symbol("DllUnregisterServer"));
+      return unregister && unregister() >= 0;
+    }
+  }
+  if (HasExtension(server, ".exe")) return host.CreateProcess(server, "\"" + server + "\" /UNREGSERVER", "", 0) != nullptr;
+  return std::nullopt;
+}
+
 // Paths sorted ignoring case, last first: a folder or key comes after everything below it.
 std::vector<std::string> DeepestFirst(std::vector<std::string> paths) {
   std::sort(paths.begin(), paths.end(),
@@ -183,14 +199,20 @@ void DeleteShortcuts(const std::vector<std::string>& links, TUninstallReport& re
 }
 
 void UnregisterFonts(const std::vector<TUninstallFont>& fonts, TUninstallReport&) {
+  auto& host = host::CurrentHost();
   const std::string key = FontsKey();
+  bool removed = false;
   for (auto font = fonts.rbegin(); font != fonts.rend(); ++font) {
     // The registration names the file alone when it lies in the fonts folder, else the full path;
     // a registration that names another file belongs to someone else.
     std::string registered = RegReadString(key, font->name, "");
-    if (SamePath(registered, font->file) || SamePath(registered, FileNameOf(font->file)))
-      RegDeleteValue(key, font->name);
+    if (!SamePath(registered, font->file) && !SamePath(registered, FileNameOf(font->file))) continue;
+    RegDeleteValue(key, font->name);
+    // The font may not be loaded in this session; then there is nothing to release.
+    host.RemoveFontResource(font->file);
+    removed = true;
   }
+  if (removed) host.BroadcastFontChange();
 }
 
 void DeleteIniEntries(const std::vector<TUninstallIniEntry>& entries, TUninstallReport& report) {
@@ -232,23 +254,14 @@ void UnregisterServers(const std::vector<std::string>& servers, TUninstallReport
   auto& host = host::CurrentHost();
   for (auto server = servers.rbegin(); server != servers.rend(); ++server) {
     if (!Exists(*server)) continue;
-    bool hasEntry = false;
-    if (auto library = host.LoadLibrary(*server)) {
-      hasEntry = library->Symbol("DllRegisterServer") != nullptr;
-      if (hasEntry) {
-        using Entry = int32_t (*)();
-        auto unregister = reinterpret_cast<Entry>(library->Symbol("DllUnregisterServer"));
-        if (!unregister || unregister() < 0) report.Note(*server + " could not be unregistered");
-      }
-    }
-    if (hasEntry) continue;
-    if (HasExtension(*server, ".exe")) {
-      // A program server unregisters itself; as at registration, nobody waits for it.
-      if (!host.CreateProcess(*server, "\"" + *server + "\" /UNREGSERVER", "", 0))
-        report.Note(*server + " could not be unregistered");
-    } else {
-      report.Note(*server + " could not be unregistered");
-    }
+    const std::optional<bool> image = UnregisterImage(*server);
+    // The entry may already have removed the type library; a separate type library (a ".tlb")
+    // is taken back by this alone.
+    const bool typeLibrary = [&] {
+      auto library = host.LoadTypeLib(host.FullPath(*server));
+      return library && host.UnRegisterTypeLib(*library);
+    }();
+    if (image ? !*image : !typeLibrary) report.Note(*server + " could not be unregistered");
   }
 }
 

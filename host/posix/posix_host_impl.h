@@ -114,6 +114,9 @@ class PosixHost final : public Host {
   void NotifyFolderUpdated(std::string_view path) override;
   bool AddFontResource(std::string_view path) override;  // posix_fonts.cpp
   bool RemoveFontResource(std::string_view path) override;
+  std::optional<TypeLibInfo> LoadTypeLib(std::string_view path) override;  // posix_typelib.cpp
+  bool RegisterTypeLib(std::string_view path, std::string_view helpFolder) override;
+  bool UnRegisterTypeLib(const TypeLibInfo& library) override;
   void BroadcastSettingChange(std::string_view area) override;
   void BroadcastFontChange() override;
   void Trace(std::string_view kind, std::string_view text) override;

@@ -96,6 +96,25 @@ TEST_F(Servers, ProgramsAndScriptsRunWithTheirSwitchAndPEImagesCannotRegister) {
   EXPECT_FALSE(IsPEImage(SX_TEST_SERVER).isPE);
 }
 
+TEST_F(Servers, ATypeLibraryFileRegistersThroughItsTypeLibraryAlone) {
+  const std::string versionKey = "TypeLib\\{8E1B2C30-5A61-4F6B-9D3E-1A2B3C4D5E6F}\\2.a";
+  ASSERT_TRUE(host().RegCreateKey(host::RegRoot::kClassesRoot, "TypeLib"));  // as on every Windows
+  ASSERT_TRUE(host().RegCreateKey(host::RegRoot::kClassesRoot, "Interface"));
+  const MachineSnapshot before = TakeSnapshot({});
+  ASSERT_TRUE(WriteFile("C:\\App\\demo.tlb", ReadHostFile(std::string(SX_FIXTURES_DIR) + "/typelib/demo32.tlb")));
+  EXPECT_FALSE(IsPEImage("C:\\App\\demo.tlb").isPE);
+  EXPECT_TRUE(RegisterServer("C:\\App\\demo.tlb"));
+  auto path = host().RegQueryValue(host::RegRoot::kClassesRoot, versionKey + "\\409\\win32", "");
+  EXPECT_TRUE(path && path->data == std::string("C:\\App\\demo.tlb") + '\0');
+  // The help folder is the folder of the library's help file.
+  auto helpFolder = host().RegQueryValue(host::RegRoot::kClassesRoot, versionKey + "\\HELPDIR", "");
+  EXPECT_TRUE(helpFolder && helpFolder->data == std::string("C:\\Program Files\\Demo\\help") + '\0');
+  EXPECT_TRUE(UnregisterServer("C:\\App\\demo.tlb"));
+  EXPECT_EQ(SnapshotDifference(before, TakeSnapshot({})), "");
+  // Registered no more: nothing left to take back.
+  EXPECT_FALSE(UnregisterServer("C:\\App\\demo.tlb"));
+}
+
 TEST_F(Servers, IsPEImageReadsOnlyWhatTheFileHolds) {
   auto header = [](uint32_t offset, size_t size) {
     std::string bytes(size, '\0');

@@ -27,7 +27,8 @@
 namespace sx::test {
 
 // Answers message boxes from a script (IDOK when it runs out) and keeps "title: text" of each;
-// files named in `inUse` cannot be deleted (as a file in use on Windows).
+// files named in `inUse` cannot be deleted (as a file in use on Windows). Font resource calls
+// and font broadcasts are kept in `fontCalls`.
 class ScriptedBoxes : public host::HostWrapper {
  public:
   using HostWrapper::HostWrapper;
@@ -41,6 +42,15 @@ class ScriptedBoxes : public host::HostWrapper {
         return false;
       }
     return HostWrapper::DeleteFile(path);
+  }
+  std::vector<std::string> fontCalls;
+  bool RemoveFontResource(std::string_view path) override {
+    fontCalls.push_back("remove " + std::string(path));
+    return HostWrapper::RemoveFontResource(path);
+  }
+  void BroadcastFontChange() override {
+    fontCalls.push_back("broadcast");
+    HostWrapper::BroadcastFontChange();
   }
   int MessageBox(std::string_view title, std::string_view text, uint32_t) override {
     boxes.push_back(std::string(title) + ": " + std::string(text));
@@ -89,6 +99,8 @@ class UninstallFixture : public ::testing::Test {
     ASSERT_TRUE(host.RegCreateKey(host::RegRoot::kCurrentUser, "Environment"));
     ASSERT_TRUE(host.RegCreateKey(host::RegRoot::kLocalMachine,
                                   "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall"));
+    ASSERT_TRUE(host.RegCreateKey(host::RegRoot::kClassesRoot, "TypeLib"));
+    ASSERT_TRUE(host.RegCreateKey(host::RegRoot::kClassesRoot, "Interface"));
     ASSERT_TRUE(RegWriteString(kFonts, "Arial (TrueType)", "arial.ttf"));
     ASSERT_TRUE(RegWriteInteger(kSharedDlls, "C:\\Common\\shared.dll", 1));
     ASSERT_TRUE(RegWriteString("HKLM\\Software\\Shared", "Other", "theirs"));
@@ -128,6 +140,13 @@ class UninstallFixture : public ::testing::Test {
     auto& server = list().AddActionOf<TInstallFile>();
     server.FileName = "C:\\App\\bin\\server.dll";
     server.IsServer = true;
+    // A separate type library, registered by the server phase.
+    WriteHostFile(machine.HostPath("drive_c/App/bin/demo.tlb"),
+                  ReadHostFile(std::string(SX_FIXTURES_DIR) + "/typelib/demo32.tlb"));
+    ASSERT_TRUE(host.RegisterTypeLib("C:\\App\\bin\\demo.tlb", ""));
+    auto& typeLibrary = list().AddActionOf<TInstallFile>();
+    typeLibrary.FileName = "C:\\App\\bin\\demo.tlb";
+    typeLibrary.IsServer = true;
     TInstallFile& font = file("C:\\windows\\Fonts\\demo.ttf", "font");
     font.IsFont = true;
     font.FontName = "Demo (TrueType)";

@@ -45,6 +45,7 @@ TEST_F(Uninstall, SilentUninstallationLeavesTheMachineAsBeforeTheProduct) {
   // The program before ran while the files were there, the one after once they were gone.
   EXPECT_EQ(Marks(), "pre-saw-files\npost-saw-removal\n");
   EXPECT_EQ(ServerMarks(), "unregistered\n");
+  EXPECT_EQ(boxes.fontCalls, (std::vector<std::string>{"remove C:\\windows\\Fonts\\demo.ttf", "broadcast"}));
   // The rewritten INI file keeps only what was there before.
   EXPECT_EQ(ReadFile(kOtherIni), "[Keep]\r\na=1\r\n\r\n");
   EXPECT_EQ(RegReadInteger(kSharedDlls, "C:\\Common\\shared.dll", -1), 1);
