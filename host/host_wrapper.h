@@ -67,6 +67,11 @@ class HostWrapper : public Host {
   uint32_t TickCount() override { return inner_->TickCount(); }
   void Sleep(uint32_t milliseconds) override { inner_->Sleep(milliseconds); }
   void Trace(std::string_view kind, std::string_view text) override { inner_->Trace(kind, text); }
+  bool AnnounceSession() override { return inner_->AnnounceSession(); }
+  void WithdrawSession() override { inner_->WithdrawSession(); }
+  void ServeSessionQueries(const std::function<bool()>& answer) override {
+    inner_->ServeSessionQueries(answer);
+  }
 
  private:
   Host* inner_;

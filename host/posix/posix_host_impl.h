@@ -12,6 +12,7 @@
 #include "host/posix/machine_settings.h"
 #include "host/posix/path_mapper.h"
 #include "host/posix/registry.h"
+#include "host/posix/session_channel.h"
 
 namespace sx::host {
 
@@ -111,6 +112,10 @@ class PosixHost final : public Host {
 
   void Trace(std::string_view kind, std::string_view text) override;
 
+  bool AnnounceSession() override;  // posix_session.cpp
+  void WithdrawSession() override;
+  void ServeSessionQueries(const std::function<bool()>& answer) override;
+
  private:
   // The host path of a Windows path (relative paths from the current folder).
   std::optional<std::string> Map(std::string_view path);
@@ -126,6 +131,7 @@ class PosixHost final : public Host {
   std::unique_ptr<CodePage> oem_;
   std::unique_ptr<PathMapper> paths_;
   std::unique_ptr<Registry> registry_;
+  std::unique_ptr<SessionChannel> session_;  // while the process is announced
 
   std::mutex mutex_;  // guards what follows
   std::string currentFolder_;

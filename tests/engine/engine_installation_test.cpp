@@ -11,6 +11,7 @@
 #include "database/sx_variable_access.h"
 #include "engine/engine_installation.h"
 #include "engine/resume_files.h"
+#include "engine/session_end.h"
 #include "install/install_actions.h"
 #include "install/install_log.h"
 #include "platform/file_utils.h"
@@ -18,6 +19,7 @@
 #include "platform/reg_paths.h"
 #include "tests/engine/engine_test_support.h"
 #include "util/message_queue.h"
+#include "util/run_program.h"
 
 namespace sx::test {
 namespace {
@@ -113,6 +115,36 @@ TEST_F(EngineInstallation, PrepareResumeRegistersTheCopyOnceAndTheRebootOperatio
   EXPECT_EQ(command, "\"" + copy + "\" /resume:\"C:\\users\\user\\Temp\\RESUMEAB\" /exename:\"C:\\Setup Files\\setup.exe\"");
   EXPECT_TRUE(IsResumeCopy(copy)) << copy;
   EXPECT_EQ(ReadHostFile(Host(copy)), "engine");
+}
+
+TEST_F(EngineInstallation, TheSessionMayEndOnlyWhileAResumableStepRunsAndItsStateIsSaved) {
+  TsxMainDatabase& db = e_.Database();
+  struct ResetSessionEnding {
+    ~ResetSessionEnding() { SessionEnding = false; }
+  } reset;
+  // The dialogs are showing: nothing to resume.
+  EXPECT_FALSE(e_.engine->MainWindow().QueryEndSession());
+  // A resumed engine refuses, whatever runs.
+  db.InstallState = TsxInstallState::isRunAppBeforeInstall;
+  db.InstallStateData = "core,1";
+  EngineState().ResumeMode = true;
+  EXPECT_FALSE(e_.engine->MainWindow().QueryEndSession());
+  EngineState().ResumeMode = false;
+  // The state cannot be saved: the session may not end, and nothing is pending.
+  EngineState().TempDir = "C:\\missing folder\\";
+  EXPECT_FALSE(e_.engine->MainWindow().QueryEndSession());
+  EXPECT_FALSE(EngineState().ResumePending);
+  EXPECT_FALSE(SessionEnding);
+  // Saved: the position survives in the files, the resume is pending and waits stop.
+  EngineState().TempDir = kTempDir;
+  EXPECT_TRUE(e_.engine->MainWindow().QueryEndSession());
+  EXPECT_TRUE(EngineState().ResumePending);
+  EXPECT_TRUE(SessionEnding);
+  db.Clear();
+  ASSERT_TRUE(LoadResumeState(kTempDir));
+  EXPECT_EQ(db.InstallState, TsxInstallState::isRunAppBeforeInstall);
+  EXPECT_EQ(db.InstallStateData, "core,1");
+  EXPECT_FALSE(fs::exists(Host(std::string(kTempDir) + "MainDB.new")));
 }
 
 TEST_F(EngineInstallation, LogRecordsFromPluginsAndExpressionsReachTheInstallLog) {
