@@ -12,6 +12,8 @@
 #include "install/install_actions.h"
 #include "install/install_log.h"
 #include "install/install_services.h"
+#include "install/old_references.h"
+#include "install/uninstall_registration.h"
 #include "packages/password.h"
 #include "platform/file_utils.h"
 #include "platform/ini_cache.h"
@@ -125,7 +127,7 @@ class TInstallRun {
   }
 
   bool CheckPassword();
-  bool RefuseMissingPhases(bool uninstall, bool oldReferences);
+  bool RefuseMissingPhases();
   void ProtectLogFile(const std::string& logPath, bool uninstall);
   void CopyRegsvr32();
   bool WaitForSetupProgram();
@@ -138,7 +140,7 @@ bool TInstallRun::CheckPassword() {
   return false;
 }
 
-bool TInstallRun::RefuseMissingPhases(bool uninstall, bool oldReferences) {
+bool TInstallRun::RefuseMissingPhases() {
   AddComponentNeeds(*database_.Components, needs_);
   bool environment = HasEnvironmentItems(*database_.Variables);
   for (const TsxPackage& package : *database_.Packages) {
@@ -146,11 +148,6 @@ bool TInstallRun::RefuseMissingPhases(bool uninstall, bool oldReferences) {
     environment = environment || HasEnvironmentItems(*package.Variables);
   }
   if (environment) needs_.Add(TInstallPhase::kEnvironment);
-  if (oldReferences) needs_.Add(TInstallPhase::kOldReferences);
-  if (uninstall) {
-    needs_.Add(TInstallPhase::kUninstallerCopy);
-    needs_.Add(TInstallPhase::kRegistration);
-  }
   std::string missing;
   for (int i = 0; i < kInstallPhaseCount; ++i) {
     auto phase = static_cast<TInstallPhase>(i);
@@ -218,7 +215,7 @@ bool TInstallRun::Run() {
   const std::string logPath = SetUpLogFile(&database_);
   const bool oldLogExists = FileExistsAt(logPath);
   const bool oldReferences = ReadVariableBool(&database_, "RemoveOldReferences", false) && oldLogExists;
-  if (RefuseMissingPhases(uninstall, oldReferences)) return false;
+  if (RefuseMissingPhases()) return false;
 
   // 3. The log's own file and folders (not when resuming: they are in the loaded list).
   if (!Resuming()) {
@@ -247,15 +244,14 @@ bool TInstallRun::Run() {
   if (result_ && !Resuming()) {
     if (oldReferences) {
       services_.ShowStatusText(services_.LanguageString(kStringOldReferences));
-      result_ = Phase(TInstallPhase::kOldReferences, nullptr, true);
+      RemoveOldReferencesFromLog(logPath);
       services_.HideStatusText();
-      if (!result_) return false;
     }
     if (!WaitForSetupProgram()) return false;
     if (!Vetoed(ikFiles)) {
       result_ = Phase(TInstallPhase::kFiles, nullptr, needs_.Has(TInstallPhase::kFiles));
       if (result_ && uninstall && LogEnabled()) {
-        if (!Phase(TInstallPhase::kUninstallerCopy, nullptr, true)) return false;
+        if (!CopyUninstaller(database_, installPath)) return false;
       }
       AfterKind(ikFiles);
     }
@@ -312,7 +308,7 @@ bool TInstallRun::Run() {
       LogUninstallPrograms(&database_, when);
       AfterKind(ikPrograms);
     }
-    result_ = Phase(TInstallPhase::kRegistration, nullptr, true);
+    RegisterUninstall(database_, installPath, logPath);
     actions_.WriteUninstallLog();
     if (!IniCloseFile(LogFileName())) {
       services_.ShowErrorBox(FormatText(services_.LanguageString(kStringCannotWrite), LogFileName()));

@@ -95,7 +95,7 @@ TEST_F(InstallRun, KindsInOrderWithTheirEventsAndTheLogAtTheEnd) {
   EXPECT_FALSE(services.aborted);
   EXPECT_EQ(Flow(), (std::vector<std::string>{
                         "event 10 kind 6", "run 1", "event 11 kind 6 all",
-                        "event 10 kind 0", "phase files", "phase uninstaller copy", "event 11 kind 0 all",
+                        "event 10 kind 0", "phase files", "event 11 kind 0 all",
                         "event 10 kind 4", "phase server registration", "event 11 kind 4 all",
                         "event 10 kind 1", "phase registry values Main", "event 11 kind 1 all",
                         "event 10 kind 2", "phase INI entries Main", "event 11 kind 2 all",
@@ -104,8 +104,7 @@ TEST_F(InstallRun, KindsInOrderWithTheirEventsAndTheLogAtTheEnd) {
                         "phase environment variables", "phase environment variables package main",
                         "event 10 kind 6", "run 0", "event 11 kind 6 all",
                         "event 10 kind 6", "event 11 kind 6 all",  // programs before uninstalling
-                        "event 10 kind 6", "event 11 kind 6 all",  // and after
-                        "phase uninstall registration"}));
+                        "event 10 kind 6", "event 11 kind 6 all"}));  // and after
   // The log's folder and file come first in the list; the log never lists itself.
   ASSERT_GE(list().Count(), 2);
   EXPECT_EQ(static_cast<TInstallFolder&>(list().Items(0)).Folder, "C:\\App");
@@ -116,10 +115,11 @@ TEST_F(InstallRun, KindsInOrderWithTheirEventsAndTheLogAtTheEnd) {
             "[Texts]\r\nTitle=Removing Demo\r\n\r\n"
             "[PreRunApp]\r\n0='pre.exe','','',1,'',1,0\r\n\r\n"
             "[RunApp]\r\n1='post.exe','','',1,'',1,0\r\n\r\n"
+            "[CreateKeys]\r\nHKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{DEMO}=\r\n"
+            "HKLM\\Software\\Demo=\r\n\r\n"
             "[CreateDirs]\r\nC:\\App=\r\nC:\\App\\bin=\r\n\r\n"
             "[CopyFiles]\r\nC:\\App\\bin\\a.dll=\r\n\r\n"
             "[RegServers]\r\nC:\\App\\bin\\a.dll=\r\n\r\n"
-            "[CreateKeys]\r\nHKLM\\Software\\Demo=\r\n\r\n"
             "[AddReg]\r\nHKLM\\Software\\Demo\\'Path'=\r\n\r\n");
 }
 
@@ -180,7 +180,8 @@ TEST_F(InstallRun, VetoOfProgramsSkipsThemAndTheirUninstallRecords) {
   EXPECT_TRUE(services.CallsStartingWith("run").empty());
   EXPECT_TRUE(services.CallsStartingWith("event 11 kind 6").empty());
   EXPECT_EQ(ReadFile("C:\\App\\install.log").find("PreRunApp"), std::string::npos);
-  EXPECT_EQ(services.CallsStartingWith("phase uninstall registration").size(), 1u);
+  // The product is registered all the same.
+  EXPECT_TRUE(RegKeyExists("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{DEMO}"));
 }
 
 TEST_F(InstallRun, WrongPasswordChangesNothing) {
@@ -245,7 +246,10 @@ TEST_F(InstallRun, FileInUseStopsAfterTheFilesAndTheResumedRunBeginsWithTheServe
   EXPECT_EQ(services.CallsStartingWith("phase registry").size(), 1u);
   EXPECT_EQ(services.CallsStartingWith("run 0").size(), 1u);
   // The log's own actions are not added twice, and what came before the reboot is logged.
-  EXPECT_EQ(list().Count(), actionsBefore + 2);  // the registry phase's key and value
+  // The registry phase's key and value, then the registration's entry (its key, the values with
+  // their earlier state, the silent settings file).
+  EXPECT_EQ(static_cast<TInstallReg&>(list().Items(actionsBefore + 1)).Key, "HKLM\\Software\\Demo");
+  EXPECT_NE(dynamic_cast<TInstallRegKey*>(&list().Items(actionsBefore + 2)), nullptr);
   EXPECT_NE(ReadFile("C:\\App\\install.log").find("C:\\App\\busy.dll="), std::string::npos);
   const std::string log = ReadFile("C:\\App\\install.log");
   EXPECT_NE(log.find("[Texts]"), std::string::npos);
@@ -290,12 +294,11 @@ TEST_F(InstallRun, ProgramsThatAskForARebootResumeAtTheirOwnStep) {
 TEST_F(InstallRun, ProjectNeedingAMissingPhaseIsRefusedBeforeAnyChange) {
   SetUninstall();
   services.phases.erase(TInstallPhase::kRegistry);
-  services.phases.erase(TInstallPhase::kRegistration);
   const MachineSnapshot before = Snapshot();
   EXPECT_FALSE(RunInstallation());
   EXPECT_EQ(services.calls, std::vector<std::string>{
                                 "error This setup needs steps that this engine cannot carry out yet (registry "
-                                "values, uninstall registration). Nothing has been installed."});
+                                "values). Nothing has been installed."});
   EXPECT_EQ(list().Count(), 0);
   EXPECT_EQ(SnapshotDifference(before, Snapshot()), "");
 
@@ -321,14 +324,20 @@ TEST_F(InstallRun, FailuresAtTheEndMakeTheRunFail) {
   WriteVariable(services.database.get(), "Reboot", "0");
   SetUninstall();
   services.phases[TInstallPhase::kFiles] = nullptr;
-  services.phases[TInstallPhase::kUninstallerCopy] = [](TXMLObject*) { return false; };
+  // (the assembly tool's target is a folder).
+  services.database->Packages->Items(0).TempPath = "C:\\pkg\\";
+  host::CurrentHost().CreateFolder("C:\\pkg");
+  ASSERT_TRUE(WriteFile("C:\\pkg\\gacutil.exe", "tool"));
+  host::CurrentHost().CreateFolder("C:\\App");
+  host::CurrentHost().CreateFolder("C:\\App\\gacutil.exe");
   EXPECT_FALSE(RunInstallation());
+  EXPECT_EQ(services.CallsStartingWith("box Error: Cannot copy system file \"C:\\App\\gacutil.exe\".").size(), 1u);
   EXPECT_TRUE(services.CallsStartingWith("phase server").empty());
   list().RollbackAll();
   ResetLog();
 
   // The log cannot be written: its folder is a file.
-  services.phases[TInstallPhase::kUninstallerCopy] = nullptr;
+  host::CurrentHost().RemoveFolder("C:\\App\\gacutil.exe");
   ASSERT_TRUE(WriteFile("C:\\blocker", "a file"));
   WriteVariable(services.database.get(), "LogFile", "C:\\blocker\\install.log");
   services.calls.clear();
