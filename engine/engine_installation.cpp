@@ -5,6 +5,7 @@
 #include "engine/engine_common.h"
 #include "engine/engine_state.h"
 #include "engine/resume_files.h"
+#include "host/host.h"
 #include "install/install_actions.h"
 #include "install/install_log.h"
 #include "install/install_run.h"
@@ -66,9 +67,11 @@ bool TEngineInstallation::PrepareResume() {
   if (!state.ResumePending) return true;
   const std::string temp = GetTempFolder();
   const std::string copy = temp + MakeUniqueName(temp, "sx", ".exe", true);
-  // A resume that would never start is a failure: the installation is rolled back instead.
+  // A resume that would never start is a failure: the installation is rolled back instead. The
+  // value must reach the registry's files, or the next start would not find it.
   if (!CopyFilePlain(state.TempDir + kResumeCopyFile, copy) ||
-      !RegWriteString(kRunOnceKey, NewRunOnceName(), ResumeCommandLine(copy, state.TempDir, state.ExeName))) {
+      !RegWriteString(kRunOnceKey, NewRunOnceName(), ResumeCommandLine(copy, state.TempDir, state.ExeName)) ||
+      !host::CurrentHost().RegFlush()) {
     ShowErrorBoxTitled("Error", "Cannot prepare for resuming.");
     return false;
   }

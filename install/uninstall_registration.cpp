@@ -70,13 +70,13 @@ std::string Expanded(TsxMainDatabase& database, std::string_view variable) {
 // active install type and the selected features in pre-order. True when the file was saved.
 bool SaveSilentSettings(TsxMainDatabase& database, const std::string& path) {
   TsxSilentSettings settings;
-  settings.Variables->Assign(*database.Variables);
   std::unordered_set<std::string> excluded;
   for (std::string_view name : kProjectSettingNames) excluded.insert(LowerCaseFast(name));
-  TsxVariables& variables = *settings.Variables;
-  for (int i = variables.Count() - 1; i >= 0; --i)
-    if (!IsConditionTrue(variables[i]) || excluded.count(LowerCaseFast(variables[i].Name)))
-      variables.Delete(i);
+  // Item by item: the project's list holds no duplicates, and copying the whole list at once
+  // would look for them at a cost that grows with the square of its length.
+  for (const TsxVariable& variable : *database.Variables)
+    if (IsConditionTrue(variable) && !excluded.count(LowerCaseFast(variable.Name)))
+      settings.Variables->AddNew().Assign(variable);
   settings.ActiveInstallType = database.ActiveInstallType;
   ForEachEnabledFeature(*database.Features, [&](TsxFeature& feature, int) {
     if (feature.Selected) settings.Features->AddNew().ID = feature.ID;

@@ -115,6 +115,28 @@ TEST_F(EngineInstallation, PrepareResumeRegistersTheCopyOnceAndTheRebootOperatio
   EXPECT_EQ(command, "\"" + copy + "\" /resume:\"C:\\users\\user\\Temp\\RESUMEAB\" /exename:\"C:\\Setup Files\\setup.exe\"");
   EXPECT_TRUE(IsResumeCopy(copy)) << copy;
   EXPECT_EQ(ReadHostFile(Host(copy)), "engine");
+
+  // A RunOnce value that cannot be written fails the same way.
+  struct NoRunOnce : EngineTestHost {
+    using EngineTestHost::EngineTestHost;
+    bool RegSetValue(host::RegRoot root, std::string_view key, std::string_view name,
+                     const host::RegValue& value) override {
+      return key.find("RunOnce") == std::string_view::npos && Inner().RegSetValue(root, key, name, value);
+    }
+  } refusing{e_.machine.host()};
+  host::SetCurrentHost(&refusing);
+  EXPECT_FALSE(installation.PrepareResume());
+  host::SetCurrentHost(&e_.host);
+  ASSERT_FALSE(refusing.boxes.empty());
+  EXPECT_EQ(refusing.boxes.back().text, "Cannot prepare for resuming.");
+  EXPECT_EQ(RunOnceNames().size(), 1u);
+
+  // The installation's stop for files in use cannot save the state: the same message, and false.
+  EngineState().TempDir = "C:\\missing folder\\";
+  e_.host.boxes.clear();
+  EXPECT_FALSE(InstallServices().SaveResumeState());
+  ASSERT_EQ(e_.host.boxes.size(), 1u);
+  EXPECT_EQ(e_.host.boxes[0].text, "Cannot prepare for resuming.");
 }
 
 TEST_F(EngineInstallation, TheSessionMayEndOnlyWhileAResumableStepRunsAndItsStateIsSaved) {
