@@ -29,9 +29,9 @@ constexpr char kProject[] = R"(<sx2project>
   <packages><package id="main" main="1" filename="setup"><plugins><plugin id="wizard"/></plugins></package></packages>
   <components><component id="core">
     <runapps>
-      <runapp cmdline="C:\tools\note.exe" arg="first" whenstart="before_install"/>
-      <runapp cmdline="C:\tools\note.exe" arg="logoff" whenstart="before_install"/>
-      <runapp cmdline="C:\tools\note.exe" arg="second" whenstart="before_install"/>
+      <runapp cmdline="C:\tools\note.exe" arg="first" whenstart="%MOMENT%"/>
+      <runapp cmdline="C:\tools\note.exe" arg="logoff" whenstart="%MOMENT%"/>
+      <runapp cmdline="C:\tools\note.exe" arg="second" whenstart="%MOMENT%"/>
       <runapp cmdline="C:\tools\note.exe" arg="after" whenstart="after_install"/>
     </runapps>
   </component></components>
@@ -46,10 +46,16 @@ class Resume : public SetupTest {
                       ShellQuote(SX_SXTOOL) + " machine shutdown > '" + Machine().folder() +
                       "/shutdown.out' 2>&1\n  echo \"shutdown $?\" >> '" + ProgramLog() + "'\nfi\n");
     ::chmod(Machine().HostPath("drive_c/tools/note.exe").c_str(), 0755);
-    Project().Project(kProject);
+  }
+  // The project with its three programs run at `moment` (the second ends the session).
+  void BuildFor(const std::string& moment) {
+    std::string project = kProject;
+    for (size_t at; (at = project.find("%MOMENT%")) != std::string::npos;) project.replace(at, 8, moment);
+    Project().Project(project);
     Project().Write("packages/main/lng/ENU.lng", kEnglishStrings);
     AddRecorder("wizard", "");
     Build();
+    std::filesystem::remove(ProgramLog());
   }
   std::string ProgramLog() { return Machine().folder() + "/programs.log"; }
   std::string Programs() { return ReadHostFile(ProgramLog()); }
@@ -85,6 +91,7 @@ class Resume : public SetupTest {
 };
 
 TEST_F(Resume, AProgramThatEndsTheSessionResumesAtTheNextStart) {
+  BuildFor("before_install");
   const SetupRun first = Run();
   EXPECT_EQ(first.exitCode, 0) << first.trace;
   ASSERT_TRUE(WaitForPrograms("shutdown ")) << Programs();
@@ -122,6 +129,37 @@ TEST_F(Resume, AProgramThatEndsTheSessionResumesAtTheNextStart) {
   EXPECT_FALSE(fs::exists(tempDir));
   for (int i = 0; i < 250 && fs::exists(copy); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_FALSE(fs::exists(copy));
+}
+
+// After the installation (the interrupted program never runs again) and before the dialogs (the
+// dialogs come again).
+TEST_F(Resume, OtherMomentsContinueAtTheirOwnStep) {
+  struct Case {
+    std::string moment, before, after;
+    bool dialogsAgain;
+  };
+  const Case cases[] = {{"after_install", "first\nlogoff\nshutdown 0\n", "second\nafter\n", false},
+                        {"before_dialogs", "first\nlogoff\nshutdown 0\n", "second\nafter\n", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.moment);
+    BuildFor(c.moment);
+    const SetupRun first = Run();
+    EXPECT_EQ(first.exitCode, 0) << first.trace;
+    ASSERT_TRUE(WaitForPrograms("shutdown ")) << Programs();
+    EXPECT_EQ(Programs(), c.before);
+    EXPECT_EQ(Count(first.Events(), "EV_FINISH"), 0) << first.log;
+    ASSERT_EQ(RunOnceLines().size(), 1u);
+    fs::remove(LogPath());
+    std::string output;
+    EXPECT_EQ(Reboot(&output), 0) << output;
+    SetupRun resumed;
+    resumed.log = ReadHostFile(LogPath());
+    const auto events = resumed.Events();
+    EXPECT_EQ(Count(events, "EV_FINISH success=1"), 1) << resumed.log;
+    EXPECT_EQ(Count(events, "EV_SHOWDIALOGS after=0"), c.dialogsAgain ? 1 : 0) << resumed.log;
+    EXPECT_EQ(Programs(), c.before + c.after);
+    EXPECT_TRUE(RunOnceLines().empty());
+  }
 }
 
 TEST_F(Resume, TheShutdownAsksEveryLiveEngineAndIgnoresTheDeadOnes) {
