@@ -10,6 +10,7 @@
 
 #include "database/sx_main_database.h"
 #include "engine/engine_services.h"
+#include "engine/engine_install_services.h"
 #include "engine/engine_windows.h"
 #include "engine/installation_steps.h"
 #include "engine/languages.h"
@@ -33,8 +34,12 @@ class TEngineContext {
   TLanguages& Languages() { return languages_; }
   TInstallationSteps& Installation() { return *installation_; }
   TMainWindow& MainWindow() { return mainWindow_; }
-  // The installation subsystem the main flow calls; the default one installs nothing.
+  // The installation subsystem the main flow calls: TEngineInstallation unless a test sets its
+  // own (nullptr sets TEngineInstallation again).
   void SetInstallation(std::unique_ptr<TInstallationSteps> installation);
+  // What the installation library reaches the engine through; installed as the library's
+  // services while the context exists.
+  TEngineInstallServices& InstallServices() { return installServices_; }
 
   // The setup's icon ("MAINICON") once loaded: a handle for the large and the small form, 0 while
   // none is loaded.
@@ -50,6 +55,8 @@ class TEngineContext {
   TLanguages languages_;
   std::unique_ptr<TPluginHost> plugins_;
   std::unique_ptr<TInstallationSteps> installation_;
+  TEngineInstallServices installServices_;
+  TInstallServices* previousInstallServices_ = nullptr;
   TMainWindow mainWindow_;
   bool iconLoaded_ = false;
   TEngineContext* previous_ = nullptr;

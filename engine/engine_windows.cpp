@@ -44,7 +44,23 @@ void ApplyRegion(host::Window& window, const std::string& regionPath) {
 bool TMainWindow::Create() {
   SetMainThread();
   window_ = MakeWindow(kMainWindowClass, "", 0, 0, 0, 0, 0);
-  return window_ != nullptr;
+  if (!window_) return false;
+  // Without the announcement the machine's shutdown does not ask this engine, and the run goes
+  // on as it would on a machine that never ends its session.
+  if (host::CurrentHost().AnnounceSession()) {
+    announced_ = true;
+    SetServeHook([this] { host::CurrentHost().ServeSessionQueries([this] { return QueryEndSession(); }); });
+  }
+  return true;
+}
+
+void TMainWindow::Destroy() {
+  if (announced_) {
+    SetServeHook({});
+    host::CurrentHost().WithdrawSession();
+    announced_ = false;
+  }
+  window_.reset();
 }
 
 TSplashLook ReadSplashLook(std::string_view bytes) {

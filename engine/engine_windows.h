@@ -24,9 +24,12 @@ inline constexpr uint32_t WM_SXPLUGINCALL = 22801;
 class TMainWindow {
  public:
   // Creates the invisible window of class "SxenMainWindow" and makes the calling thread the main
-  // thread; false when the host refuses the window.
+  // thread; false when the host refuses the window. While it exists the process is announced to
+  // the machine's shutdown, whose question QueryEndSession answers whenever the main thread
+  // serves its queue.
   bool Create();
-  void Destroy() { window_.reset(); }
+  ~TMainWindow() { Destroy(); }
+  void Destroy();
   bool Exists() const { return window_ != nullptr; }
   WindowHandle Handle() const { return window_ ? window_->Handle() : 0; }
 
@@ -37,6 +40,7 @@ class TMainWindow {
 
  private:
   std::unique_ptr<host::Window> window_;
+  bool announced_ = false;
 };
 
 // What the 8 bytes at the end of a splash picture say: a minimum display time and an opacity.

@@ -2,9 +2,8 @@
 // changes (count and rollback), the install log and the preparation of a resume after reboot.
 //
 // The main flow reaches all of it through this one interface, so that the installation code plugs
-// in at a single place (TEngineContext::SetInstallation) and tests put a double in its stead.
-// The default implementation installs nothing: it writes the trace line "install", succeeds and
-// records no change.
+// in at a single place (TEngineContext::SetInstallation) and tests put a double in its stead. The
+// engine's own implementation is TEngineInstallation (engine/engine_installation.h).
 //
 // Calls come from the main thread; SuspendInstall and ResumeInstall may come from any thread.
 #pragma once
@@ -48,28 +47,27 @@ class TInstallationSteps {
   const TInstallationHooks& Hooks() const { return hooks_; }
 
   // Installs the marked components; true on success.
-  virtual bool RunInstallation();
+  virtual bool RunInstallation() = 0;
   // The changes recorded so far.
-  virtual int ActionCount() { return 0; }
+  virtual int ActionCount() = 0;
   // Undoes every recorded change, newest first.
-  virtual void RollbackAll() {}
+  virtual void RollbackAll() = 0;
   // The install log's file (repair sets it from the "LogFile" variable).
-  virtual void SetLogPath(std::string_view path) { logPath_ = std::string(path); }
-  virtual std::string LogPath() { return logPath_; }
+  virtual void SetLogPath(std::string_view path) = 0;
+  virtual std::string LogPath() = 0;
   // Writes "key=value" into a section of the install log.
-  virtual void LogAddRecord(std::string_view section, std::string_view key, std::string_view value);
+  virtual void LogAddRecord(std::string_view section, std::string_view key, std::string_view value) = 0;
   // Records an installed file in the log's file-copy section, so that uninstalling removes it.
-  virtual void LogInstalledFile(std::string_view path);
+  virtual void LogInstalledFile(std::string_view path) = 0;
   // Registers the pending reboot-time file operations, then prepares a pending resume; true when
   // there is none or it was prepared.
-  virtual bool PrepareResume() { return true; }
+  virtual bool PrepareResume() = 0;
   // Holds and releases the installation thread.
   virtual void SuspendInstall() {}
   virtual void ResumeInstall() {}
 
  private:
   TInstallationHooks hooks_;
-  std::string logPath_;
 };
 
 }  // namespace sx

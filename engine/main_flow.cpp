@@ -17,6 +17,7 @@
 #include "engine/package_preparation.h"
 #include "engine/run_app_items.h"
 #include "host/host.h"
+#include "install/file_phase.h"
 #include "packages/embedded_resource.h"
 #include "packages/pdb_file.h"
 #include "packages/sx_unpacker.h"
@@ -135,7 +136,10 @@ bool TMainFlow::Body() {
   TPluginHost& plugins = engine_.Plugins();
   // Step 5: the system's file protection, from Windows 2000 and ME on.
   const TOSVersion& os = OSVersion();
-  if (os.Major > 4 || os.Kind == osWinMe) SfcIsFileProtectedHook = ProtectedByHost;
+  if (os.Major > 4 || os.Kind == osWinMe) {
+    SfcIsFileProtectedHook = ProtectedByHost;
+    ProtectedFileHook = HostProtectsFile;
+  }
 
   // Step 6.
   database_.TempFontsPath = state_.TempFontsPath;
@@ -446,6 +450,7 @@ bool TMainFlow::Tail(bool result) {
   step([&] { host_.SetCurrentFolder(savedCurrentDir_); });
   setupMutex_.reset();
   SfcIsFileProtectedHook = nullptr;
+  ProtectedFileHook = nullptr;
   step([&] { IniCloseAll(); });
   engine_.Languages().Clear();
   step([&] { database_.Clear(); });

@@ -1,6 +1,8 @@
 #include "engine/resume_files.h"
 
+#include "engine/engine_context.h"
 #include "host/host.h"
+#include "install/install_actions.h"
 #include "util/system_folders.h"
 #include "xml/xml_parser_error.h"
 #include "xml/xml_tag.h"
@@ -47,8 +49,47 @@ bool HoldsDocument(const std::string& path, std::string_view root) {
 
 bool LoadResumeState(std::string_view tempDir) {
   const std::string folder = WithBackslash(tempDir);
-  return HoldsDocument(folder + kResumeDatabaseFile, "sx2project") &&
-         HoldsDocument(folder + kResumeActionsFile, "installactions");
+  if (!HoldsDocument(folder + kResumeDatabaseFile, "sx2project") ||
+      !HoldsDocument(folder + kResumeActionsFile, "installactions"))
+    return false;
+  TEngineContext* engine = CurrentEngine();
+  if (!engine) return true;  // nothing to load into: the files were only checked
+  TsxMainDatabase& database = engine->Database();
+  TInstallActions& actions = InstallActionList();
+  database.Clear();
+  actions.Clear();
+  try {
+    if (database.LoadFromFile(folder + kResumeDatabaseFile, "sx2project") &&
+        actions.LoadFromFile(folder + kResumeActionsFile, "installactions"))
+      return true;
+  } catch (const TXMLParserError&) {
+  }
+  // The files changed between the check and the load: start from nothing rather than half a state.
+  database.Clear();
+  actions.Clear();
+  return false;
+}
+
+namespace {
+
+// Writes the document under a temporary name first, so that an interrupted save never leaves a
+// truncated state file where the resumed engine looks for it.
+bool SaveDocument(const TXMLObject& object, const std::string& path, std::string_view root) {
+  const std::string temporary = path + ".new";
+  auto& host = host::CurrentHost();
+  if (object.SaveToFile(temporary, root) && host.MoveFile(temporary, path, true)) return true;
+  host.DeleteFile(temporary);
+  return false;
+}
+
+}  // namespace
+
+bool SaveResumeState(std::string_view tempDir) {
+  TEngineContext* engine = CurrentEngine();
+  if (!engine) return false;
+  const std::string folder = WithBackslash(tempDir);
+  return SaveDocument(engine->Database(), folder + kResumeDatabaseFile, "sx2project") &&
+         SaveDocument(InstallActionList(), folder + kResumeActionsFile, "installactions");
 }
 
 bool IsEngineTempFolder(std::string_view folderIn) {

@@ -12,9 +12,13 @@ inline constexpr char kResumeDatabaseFile[] = "MainDB";
 inline constexpr char kResumeActionsFile[] = "InstallActions";
 inline constexpr char kResumeCopyFile[] = "Resume.exe";
 
-// Loads the saved state of an interrupted installation from `tempDir`: both files must be there
-// and hold documents of the right kind. False when they do not.
+// Loads the saved state of an interrupted installation from `tempDir` into the current engine's
+// project database and the install-action list: both files must be there and hold documents of
+// the right kind. False when they do not; then neither was changed.
 bool LoadResumeState(std::string_view tempDir);
+// Writes the current engine's project database ("MainDB") and then the install-action list
+// ("InstallActions") into `tempDir`; true when both were written.
+bool SaveResumeState(std::string_view tempDir);
 
 // A folder the engine made: directly in the system temporary folder, named with an 8-character
 // unique name, holding at least one of the engine's resume files.

@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -457,6 +458,15 @@ class Host {
 
   // ---- observable events: one line of the trace file (SX_TRACE), when tracing
   virtual void Trace(std::string_view kind, std::string_view text) = 0;
+
+  // ---- the end of the session: the machine's shutdown asks every announced process whether
+  // the session may end. AnnounceSession makes the process one that is asked (false when it
+  // cannot be); WithdrawSession takes that back (also done when the host goes).
+  // ServeSessionQueries answers the questions waiting now with `answer()`, on the calling
+  // thread, without waiting for more. A host without sessions announces nothing.
+  virtual bool AnnounceSession() { return false; }
+  virtual void WithdrawSession() {}
+  virtual void ServeSessionQueries(const std::function<bool()>& answer) { (void)answer; }
 };
 
 // The host the engine uses. Set once at start-up (tests may swap it for a wrapper).

@@ -76,6 +76,11 @@ class HostWrapper : public Host {
   void BroadcastSettingChange(std::string_view area) override { inner_->BroadcastSettingChange(area); }
   void BroadcastFontChange() override { inner_->BroadcastFontChange(); }
   void Trace(std::string_view kind, std::string_view text) override { inner_->Trace(kind, text); }
+  bool AnnounceSession() override { return inner_->AnnounceSession(); }
+  void WithdrawSession() override { inner_->WithdrawSession(); }
+  void ServeSessionQueries(const std::function<bool()>& answer) override {
+    inner_->ServeSessionQueries(answer);
+  }
 
  private:
   Host* inner_;

@@ -20,6 +20,8 @@
 #include "install/registry_items.h"
 #include "install/servers.h"
 #include "install/shortcut_items.h"
+#include "install/old_references.h"
+#include "install/uninstall_registration.h"
 #include "packages/password.h"
 #include "platform/file_utils.h"
 #include "platform/ini_cache.h"
@@ -59,39 +61,6 @@ std::string FormatText(const std::string& format, const std::string& argument) {
   return text;
 }
 
-bool HasEnvironmentItems(const TsxVariables& variables) {
-  for (const TsxVariable& variable : variables)
-    if (variable.VarType == TsxVarType::vtEnvVar) return true;
-  return false;
-}
-
-// What a project holds, so that phases the engine cannot carry out are found before anything
-// changes.
-struct TProjectNeeds {
-  bool phase[kInstallPhaseCount] = {};
-  void Add(TInstallPhase p) { phase[static_cast<int>(p)] = true; }
-  bool Has(TInstallPhase p) const { return phase[static_cast<int>(p)]; }
-};
-
-void AddComponentNeeds(const TsxComponents& components, TProjectNeeds& needs) {
-  for (const TsxComponent& component : components) {
-    for (const TsxFile& file : *component.Files) {
-      if (file.Flags.Contains(TsxFlag::reg_server)) needs.Add(TInstallPhase::kServers);
-      if (file.Flags.Contains(TsxFlag::reg_font)) needs.Add(TInstallPhase::kFonts);
-    }
-    if (component.Registry->Count() > 0) needs.Add(TInstallPhase::kRegistry);
-    if (component.IniFiles->Count() > 0) needs.Add(TInstallPhase::kIniEntries);
-    if (component.Shortcuts->Count() > 0) needs.Add(TInstallPhase::kShortcuts);
-  }
-}
-
-// The phases this library carries out itself; the others are the engine's (RunPhase).
-bool OwnPhase(TInstallPhase phase) {
-  return phase == TInstallPhase::kServers || phase == TInstallPhase::kRegistry ||
-         phase == TInstallPhase::kIniEntries || phase == TInstallPhase::kFonts ||
-         phase == TInstallPhase::kShortcuts || phase == TInstallPhase::kEnvironment;
-}
-
 class TInstallRun {
  public:
   TInstallRun()
@@ -104,7 +73,6 @@ class TInstallRun {
   TsxMainDatabase& database_;
   TInstallActions& actions_;
   bool result_ = true;
-  TProjectNeeds needs_;
 
   bool Resuming() { return services_.ResumeMode(); }
 
@@ -114,13 +82,6 @@ class TInstallRun {
   }
   void AfterKind(int kind) {
     services_.SendEvent(EV_AFTERPROCESSITEMS, static_cast<std::intptr_t>(kind) << 16, 0, true);
-  }
-  // A phase's operation: carried out when the engine has it, passed over when there is nothing
-  // for it to do; a phase that is needed but missing was refused before the run began.
-  bool Phase(TInstallPhase phase, TXMLObject* item, bool needed) {
-    if (!services_.PhaseAvailable(phase) && !needed) return true;
-    bool ok = services_.RunPhase(phase, item);
-    return ok && !services_.Aborted();
   }
   // One kind framed by its events; the body runs only while the run has not failed.
   void Kind(int kind, const std::function<void()>& body) {
@@ -139,7 +100,6 @@ class TInstallRun {
   }
 
   bool CheckPassword();
-  bool RefuseMissingPhases(bool uninstall, bool oldReferences);
   void ProtectLogFile(const std::string& logPath, bool uninstall);
   void CopyRegsvr32();
   bool WaitForSetupProgram();
@@ -150,32 +110,6 @@ bool TInstallRun::CheckPassword() {
   if (hash.empty() || PasswordMatches(database_.Password, hash)) return true;
   services_.ShowBox(TBoxOwner::kActiveWindow, "Error", "Incorrect password has been specified!", kIconError);
   return false;
-}
-
-bool TInstallRun::RefuseMissingPhases(bool uninstall, bool oldReferences) {
-  AddComponentNeeds(*database_.Components, needs_);
-  bool environment = HasEnvironmentItems(*database_.Variables);
-  for (const TsxPackage& package : *database_.Packages) {
-    AddComponentNeeds(*package.Components, needs_);
-    environment = environment || HasEnvironmentItems(*package.Variables);
-  }
-  if (environment) needs_.Add(TInstallPhase::kEnvironment);
-  if (oldReferences) needs_.Add(TInstallPhase::kOldReferences);
-  if (uninstall) {
-    needs_.Add(TInstallPhase::kUninstallerCopy);
-    needs_.Add(TInstallPhase::kRegistration);
-  }
-  std::string missing;
-  for (int i = 0; i < kInstallPhaseCount; ++i) {
-    auto phase = static_cast<TInstallPhase>(i);
-    if (!needs_.Has(phase) || OwnPhase(phase) || services_.PhaseAvailable(phase)) continue;
-    if (!missing.empty()) missing += ", ";
-    missing += InstallPhaseName(phase);
-  }
-  if (missing.empty()) return false;
-  services_.ShowErrorBox("This setup needs steps that this engine cannot carry out yet (" + missing +
-                         "). Nothing has been installed.");
-  return true;
 }
 
 // The log is protected like any installed file: its folders are recorded, and an older log is
@@ -232,7 +166,6 @@ bool TInstallRun::Run() {
   const std::string logPath = SetUpLogFile(&database_);
   const bool oldLogExists = FileExistsAt(logPath);
   const bool oldReferences = ReadVariableBool(&database_, "RemoveOldReferences", false) && oldLogExists;
-  if (RefuseMissingPhases(uninstall, oldReferences)) return false;
 
   // 3. The log's own file and folders (not when resuming: they are in the loaded list).
   if (!Resuming()) {
@@ -261,15 +194,14 @@ bool TInstallRun::Run() {
   if (result_ && !Resuming()) {
     if (oldReferences) {
       services_.ShowStatusText(services_.LanguageString(kStringOldReferences));
-      result_ = Phase(TInstallPhase::kOldReferences, nullptr, true);
+      RemoveOldReferencesFromLog(logPath);
       services_.HideStatusText();
-      if (!result_) return false;
     }
     if (!WaitForSetupProgram()) return false;
     if (!Vetoed(ikFiles)) {
       result_ = (FilePhaseStandIn ? FilePhaseStandIn() : InstallFiles()) && !services_.Aborted();
       if (result_ && uninstall && LogEnabled()) {
-        if (!Phase(TInstallPhase::kUninstallerCopy, nullptr, true)) return false;
+        if (!CopyUninstaller(database_, installPath)) return false;
       }
       AfterKind(ikFiles);
     }
@@ -322,7 +254,7 @@ bool TInstallRun::Run() {
       LogUninstallPrograms(&database_, when);
       AfterKind(ikPrograms);
     }
-    result_ = Phase(TInstallPhase::kRegistration, nullptr, true);
+    RegisterUninstall(database_, installPath, logPath);
     actions_.WriteUninstallLog();
     if (!IniCloseFile(LogFileName())) {
       services_.ShowErrorBox(FormatText(services_.LanguageString(kStringCannotWrite), LogFileName()));

@@ -30,29 +30,6 @@ namespace sx {
 
 class TsxRunApp;
 
-// The installation phases that belong to other parts of the engine. Each runs on the main thread
-// and reports its own errors (message boxes) before it answers false.
-enum class TInstallPhase : std::uint8_t {
-  kFiles,            // not asked for: the installation run calls InstallFiles
-                     // (install/file_phase.h) itself
-  kServers,          // registers the self-registering servers installed by the file phase
-  kRegistry,         // the registry values of one component
-  kIniEntries,       // the INI entries of one component
-  kFonts,            // installs the fonts staged by the file phase
-  kShortcuts,        // the shortcuts of one component
-  kEnvironment,      // the environment variables of the project or of one package
-  kOldReferences,    // removes what an older log at the same path lists (shortcuts, folders,
-                     // keys); records undo actions with Log false
-  kUninstallerCopy,  // copies the uninstaller and the assembly tool into the install folder
-  kRegistration,     // registers the product for uninstall and repair (the uninstall key, its
-                     // values, the silent settings file); records undo actions with Log false,
-                     // writes its key into the log's "CreateKeys"
-};
-inline constexpr int kInstallPhaseCount = 10;
-
-// A readable name of the phase, for messages ("registry values").
-std::string_view InstallPhaseName(TInstallPhase phase);
-
 // The owner of a message box.
 enum class TBoxOwner : std::uint8_t {
   kActiveWindow,  // the window the plug-ins name for CM_GETACTIVEWINDOW
@@ -126,15 +103,6 @@ class TInstallServices {
   // the program's /regserver switch). False when it failed.
   virtual bool RegisterServer(std::string_view path, bool registering) = 0;
 
-  // ---- the phases that other parts of the engine carry out
-  // Whether this engine can carry out the phase. RunInstallation refuses a project that needs a
-  // phase the engine cannot carry out before it changes anything, so that nothing is installed
-  // partly. The base answers false for every phase.
-  virtual bool PhaseAvailable(TInstallPhase phase);
-  // Carries out the phase for `item`: a TsxComponent for kRegistry, kIniEntries and kShortcuts,
-  // the TsxMainDatabase or a TsxPackage for kEnvironment, nullptr otherwise. False stops the run.
-  // The base shows an error naming the phase and answers false.
-  virtual bool RunPhase(TInstallPhase phase, TXMLObject* item);
 };
 
 // The services in force. InstallServices raises EEngineError when none were set.

@@ -23,6 +23,8 @@ struct Queue {
   std::deque<Message> messages;
   std::thread::id owner;
   bool ownerSet = false;
+  std::function<void()> serveHook;
+  bool inServeHook = false;  // the hook is not entered again from within itself
 };
 
 Queue& MainQueue() {
@@ -77,12 +79,34 @@ void PostQuitMessage() {
   q.arrived.notify_one();
 }
 
+void SetServeHook(std::function<void()> hook) {
+  Queue& q = MainQueue();
+  std::lock_guard lock(q.mutex);
+  q.serveHook = std::move(hook);
+}
+
 void PumpMessages() {
   if (!IsMainThread()) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return;
   }
   Queue& q = MainQueue();
+  std::function<void()> hook;
+  {
+    std::lock_guard lock(q.mutex);
+    if (!q.inServeHook) hook = q.serveHook;
+    q.inServeHook = q.inServeHook || hook != nullptr;
+  }
+  if (hook) {
+    struct Leave {
+      Queue& q;
+      ~Leave() {
+        std::lock_guard lock(q.mutex);
+        q.inServeHook = false;
+      }
+    } leave{q};
+    hook();
+  }
   bool ranAny = false;
   for (;;) {
     Message message;

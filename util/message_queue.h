@@ -19,6 +19,10 @@ void SendToMainThread(const std::function<void()>& task);
 // Queues a quit message: the next PumpMessages on the main thread stops at it.
 void PostQuitMessage();
 
+// Work the main thread does whenever it serves its queue, before the waiting tasks (the engine
+// answers other processes' questions there); an empty function removes it.
+void SetServeHook(std::function<void()> hook);
+
 // Runs every task waiting in the calling thread's queue, stopping at a quit message (which is
 // taken but not run). When the queue was empty, waits up to 1 ms for a message (a message that
 // arrives meanwhile is left for the next call). On another thread it only sleeps.

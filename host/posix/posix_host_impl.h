@@ -13,6 +13,7 @@
 #include "host/posix/simulated_file_states.h"
 #include "host/posix/path_mapper.h"
 #include "host/posix/registry.h"
+#include "host/posix/session_channel.h"
 
 namespace sx::host {
 
@@ -121,6 +122,10 @@ class PosixHost final : public Host {
   void BroadcastFontChange() override;
   void Trace(std::string_view kind, std::string_view text) override;
 
+  bool AnnounceSession() override;  // posix_session.cpp
+  void WithdrawSession() override;
+  void ServeSessionQueries(const std::function<bool()>& answer) override;
+
  private:
   // The host path of a Windows path (relative paths from the current folder).
   std::optional<std::string> Map(std::string_view path);
@@ -140,6 +145,7 @@ class PosixHost final : public Host {
   // Fails with a sharing violation when a program of the machine holds the file (see
   // simulated_file_states.h); true then.
   bool RefusedInUse(std::string_view path);
+  std::unique_ptr<SessionChannel> session_;  // while the process is announced
 
   std::mutex mutex_;  // guards what follows
   std::string currentFolder_;

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "engine/installation_steps.h"
+#include "engine/engine_installation.h"
 #include "engine/main_flow.h"
 #include "engine/program.h"
 #include "packages/pdb_file.h"
@@ -29,7 +29,8 @@ constexpr char kProject[] = R"(<sx2project>
   </runapps></component></components>
 </sx2project>)";
 
-class InstallationDouble : public TInstallationSteps {
+// The real installation with the run, the change count, the rollback and the resume replaced.
+class InstallationDouble : public TEngineInstallation {
  public:
   bool result = true;
   int actions = 0;

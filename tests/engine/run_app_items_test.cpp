@@ -12,13 +12,15 @@
 #include <unistd.h>
 
 #include "database/sx_main_database.h"
+#include "engine/engine_installation.h"
 #include "engine/run_app_items.h"
 #include "tests/engine/engine_test_support.h"
 
 namespace sx::test {
 namespace {
 
-class RecordingInstallation : public TInstallationSteps {
+// The real installation with its log records caught.
+class RecordingInstallation : public TEngineInstallation {
  public:
   std::vector<std::string> records;
   void LogAddRecord(std::string_view section, std::string_view key, std::string_view value) override {

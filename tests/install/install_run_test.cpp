@@ -1,6 +1,6 @@
 // The installation run with the recording services: the order of the kinds and their events,
 // vetoes, the password, the missing setup program, each resume point across a save and a load,
-// the refusal of projects that need missing phases, and the ways a run ends with false.
+// and the ways a run ends with false.
 #include <gtest/gtest.h>
 
 #include "database/sx_variable_access.h"
@@ -52,16 +52,14 @@ class InstallRun : public InstallFixture {
     db->Variables->Reindex();
     auto& package = db->Packages->AddNew();
     package.ID = "main";
-    for (int i = 0; i < kInstallPhaseCount; ++i) services.phases[static_cast<TInstallPhase>(i)] = nullptr;
     // The phases make real, recorded changes, so that rollback has something to undo.
     // The file phase has tests of its own; here a stand-in reports itself and runs the test's
-    // phases[kFiles].
+    // filePhase.
     FilePhaseStandIn = [this] {
       services.calls.push_back("phase files");
-      auto& files = services.phases[TInstallPhase::kFiles];
-      return files ? files(nullptr) : true;
+      return filePhase ? filePhase() : true;
     };
-    services.phases[TInstallPhase::kFiles] = [this](TXMLObject*) {
+    filePhase = [this] {
       list().ForceFolders("C:\\App\\bin", true);
       TInstallFile* file = list().AddFileAction("C:\\App\\bin\\a.dll", TsxFlags{TsxFlag::reg_server}, true);
       return file && WriteFile(file->FileName, ReadHostFile(SX_TEST_SERVER));
@@ -69,6 +67,8 @@ class InstallRun : public InstallFixture {
   }
 
   ~InstallRun() override { FilePhaseStandIn = nullptr; }
+
+  std::function<bool()> filePhase;  // what the stand-in of the file phase does
 
   void SetUninstall() {
     WriteVariable(services.database.get(), "Uninstall", "1");
@@ -112,7 +112,7 @@ TEST_F(InstallRun, KindsInOrderWithTheirEventsAndTheLogAtTheEnd) {
   EXPECT_FALSE(services.aborted);
   EXPECT_EQ(Flow(), (std::vector<std::string>{
                         "event 10 kind 6", "run 1", "event 11 kind 6 all",
-                        "event 10 kind 0", "phase files", "phase uninstaller copy", "event 11 kind 0 all",
+                        "event 10 kind 0", "phase files", "event 11 kind 0 all",
                         "event 10 kind 4", "event 12 kind 4", "event 13 kind 4 all", "event 11 kind 4 all",
                         "event 10 kind 1", "event 12 kind 1", "event 13 kind 1 all", "event 11 kind 1 all",
                         "event 10 kind 2", "event 12 kind 2", "event 13 kind 2 all", "event 11 kind 2 all",
@@ -120,8 +120,7 @@ TEST_F(InstallRun, KindsInOrderWithTheirEventsAndTheLogAtTheEnd) {
                         "event 10 kind 3", "event 12 kind 3", "event 13 kind 3 all", "event 11 kind 3 all",
                         "event 10 kind 6", "run 0", "event 11 kind 6 all",
                         "event 10 kind 6", "event 11 kind 6 all",  // programs before uninstalling
-                        "event 10 kind 6", "event 11 kind 6 all",  // and after
-                        "phase uninstall registration"}));
+                        "event 10 kind 6", "event 11 kind 6 all"}));  // and after
   // The log's folder and file come first in the list; the log never lists itself.
   ASSERT_GE(list().Count(), 2);
   EXPECT_EQ(static_cast<TInstallFolder&>(list().Items(0)).Folder, "C:\\App");
@@ -132,10 +131,11 @@ TEST_F(InstallRun, KindsInOrderWithTheirEventsAndTheLogAtTheEnd) {
             "[Texts]\r\nTitle=Removing Demo\r\n\r\n"
             "[PreRunApp]\r\n0='pre.exe','','',1,'',1,0\r\n\r\n"
             "[RunApp]\r\n1='post.exe','','',1,'',1,0\r\n\r\n"
+            "[CreateKeys]\r\nHKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{DEMO}=\r\n"
+            "HKLM\\Software\\Demo=\r\n\r\n"
             "[CreateDirs]\r\nC:\\App=\r\nC:\\App\\bin=\r\n\r\n"
             "[CopyFiles]\r\nC:\\App\\bin\\a.dll=\r\n\r\n"
             "[RegServers]\r\nC:\\App\\bin\\a.dll=\r\n\r\n"
-            "[CreateKeys]\r\nHKLM\\Software\\Demo=\r\n\r\n"
             "[AddReg]\r\nHKLM\\Software\\Demo\\'Path'=\r\n\r\n");
 }
 
@@ -196,7 +196,8 @@ TEST_F(InstallRun, VetoOfProgramsSkipsThemAndTheirUninstallRecords) {
   EXPECT_TRUE(services.CallsStartingWith("run").empty());
   EXPECT_TRUE(services.CallsStartingWith("event 11 kind 6").empty());
   EXPECT_EQ(ReadFile("C:\\App\\install.log").find("PreRunApp"), std::string::npos);
-  EXPECT_EQ(services.CallsStartingWith("phase uninstall registration").size(), 1u);
+  // The product is registered all the same.
+  EXPECT_TRUE(RegKeyExists("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{DEMO}"));
 }
 
 TEST_F(InstallRun, WrongPasswordChangesNothing) {
@@ -235,7 +236,7 @@ TEST_F(InstallRun, MissingSetupProgramIsAskedForUntilFoundOrCancelled) {
 
 TEST_F(InstallRun, FileInUseStopsAfterTheFilesAndTheResumedRunBeginsWithTheServers) {
   SetUninstall();
-  services.phases[TInstallPhase::kFiles] = [this](TXMLObject*) {
+  filePhase = [this] {
     list().AddActionOf<TInstallFile>().FileName = "C:\\App\\busy.dll";
     WriteVariable(services.database.get(), "Reboot", "1");
     return true;
@@ -262,8 +263,9 @@ TEST_F(InstallRun, FileInUseStopsAfterTheFilesAndTheResumedRunBeginsWithTheServe
   EXPECT_EQ(services.CallsStartingWith("run 0").size(), 1u);
   // The log's own actions are not added twice, and what came before the reboot is logged.
   // The registry phase's key and value, the INI file and entry, the link's file and shortcut,
-  // the environment variable.
-  EXPECT_EQ(list().Count(), actionsBefore + 7);
+  // the environment variable, then the registration's entry.
+  constexpr int kRegistrationActions = 0;
+  EXPECT_EQ(list().Count(), actionsBefore + 7 + kRegistrationActions);
   EXPECT_NE(ReadFile("C:\\App\\install.log").find("C:\\App\\busy.dll="), std::string::npos);
   const std::string log = ReadFile("C:\\App\\install.log");
   EXPECT_NE(log.find("[Texts]"), std::string::npos);
@@ -305,27 +307,9 @@ TEST_F(InstallRun, ProgramsThatAskForARebootResumeAtTheirOwnStep) {
   }
 }
 
-TEST_F(InstallRun, ProjectNeedingAMissingPhaseIsRefusedBeforeAnyChange) {
-  SetUninstall();
-  services.phases.erase(TInstallPhase::kUninstallerCopy);
-  services.phases.erase(TInstallPhase::kRegistration);
-  const MachineSnapshot before = Snapshot();
-  EXPECT_FALSE(RunInstallation());
-  EXPECT_EQ(services.calls, std::vector<std::string>{
-                                "error This setup needs steps that this engine cannot carry out yet (uninstaller "
-                                "copy, uninstall registration). Nothing has been installed."});
-  EXPECT_EQ(list().Count(), 0);
-  EXPECT_EQ(SnapshotDifference(before, Snapshot()), "");
-
-  // A project without uninstall does not need the steps.
-  services.calls.clear();
-  WriteVariable(services.database.get(), "Uninstall", "0");
-  EXPECT_TRUE(RunInstallation());
-}
-
 TEST_F(InstallRun, FailuresAtTheEndMakeTheRunFail) {
   // The resume state cannot be saved.
-  services.phases[TInstallPhase::kFiles] = [this](TXMLObject*) {
+  filePhase = [this] {
     WriteVariable(services.database.get(), "Reboot", "1");
     return true;
   };
@@ -337,15 +321,21 @@ TEST_F(InstallRun, FailuresAtTheEndMakeTheRunFail) {
   // The uninstaller cannot be copied.
   WriteVariable(services.database.get(), "Reboot", "0");
   SetUninstall();
-  services.phases[TInstallPhase::kFiles] = nullptr;
-  services.phases[TInstallPhase::kUninstallerCopy] = [](TXMLObject*) { return false; };
+  filePhase = nullptr;
+  // (the assembly tool's target is a folder).
+  services.database->Packages->Items(0).TempPath = "C:\\pkg\\";
+  host::CurrentHost().CreateFolder("C:\\pkg");
+  ASSERT_TRUE(WriteFile("C:\\pkg\\gacutil.exe", "tool"));
+  host::CurrentHost().CreateFolder("C:\\App");
+  host::CurrentHost().CreateFolder("C:\\App\\gacutil.exe");
   EXPECT_FALSE(RunInstallation());
+  EXPECT_EQ(services.CallsStartingWith("box Error: Cannot copy system file \"C:\\App\\gacutil.exe\".").size(), 1u);
   EXPECT_TRUE(services.CallsStartingWith("phase server").empty());
   list().RollbackAll();
   ResetLog();
 
   // The log cannot be written: its folder is a file.
-  services.phases[TInstallPhase::kUninstallerCopy] = nullptr;
+  host::CurrentHost().RemoveFolder("C:\\App\\gacutil.exe");
   ASSERT_TRUE(WriteFile("C:\\blocker", "a file"));
   WriteVariable(services.database.get(), "LogFile", "C:\\blocker\\install.log");
   services.calls.clear();
@@ -356,7 +346,7 @@ TEST_F(InstallRun, FailuresAtTheEndMakeTheRunFail) {
 
   // A phase that raises: the cached documents are written all the same.
   WriteVariable(services.database.get(), "LogFile", "C:\\App\\install.log");
-  services.phases[TInstallPhase::kUninstallerCopy] = [](TXMLObject*) -> bool { throw std::runtime_error("broken"); };
+  filePhase = []() -> bool { throw std::runtime_error("broken"); };
   EXPECT_THROW(RunInstallation(), std::runtime_error);
   EXPECT_NE(ReadFile("C:\\App\\install.log").find("[Texts]"), std::string::npos);
 }

@@ -1,7 +1,7 @@
 // A recording double of the install services for in-process tests of install/: it owns a
 // project database, keeps the engine's flags, records every call in order ("event 10 kind 1",
 // "box Error: ...", "phase registry values Comp1", ...), answers events and message boxes from a
-// script, and carries out phases through functions a test gives.
+// script.
 #pragma once
 
 #include <deque>
@@ -33,8 +33,6 @@ class RecordingServices : public TInstallServices {
   std::function<void()> onBox;  // runs while a box is shown
   std::map<int, std::string> strings;
   std::vector<std::pair<std::string, std::vector<std::string>>> languageSections;
-  // Phases the engine "has", and what each does (true when none given).
-  std::map<TInstallPhase, std::function<bool(TXMLObject*)>> phases;
   std::function<bool(TsxWhenStart)> runApplications;
   std::vector<TsxRunApp*> uninstallApps[5];
   bool saveResumeStateResult = true;
@@ -101,16 +99,6 @@ class RecordingServices : public TInstallServices {
   bool RegisterServer(std::string_view path, bool registering) override {
     calls.push_back((registering ? "register " : "unregister ") + std::string(path));
     return true;
-  }
-  bool PhaseAvailable(TInstallPhase phase) override { return phases.count(phase) > 0; }
-  bool RunPhase(TInstallPhase phase, TXMLObject* item) override {
-    auto found = phases.find(phase);
-    if (found == phases.end()) return TInstallServices::RunPhase(phase, item);
-    std::string line = "phase " + std::string(InstallPhaseName(phase));
-    if (auto* component = dynamic_cast<TsxComponent*>(item)) line += " " + component->ID();
-    if (auto* package = dynamic_cast<TsxPackage*>(item)) line += " package " + package->ID;
-    calls.push_back(line);
-    return found->second ? found->second(item) : true;
   }
 
   // The calls that start with `prefix`.

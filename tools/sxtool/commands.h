@@ -15,6 +15,7 @@ inline constexpr int kFailed = 1;
 inline constexpr int kBadUsage = 2;
 
 int MachineCommand(const Args& args);  // machine init|reboot|shutdown
+int MachineShutdown();                 // machine shutdown (machine_shutdown_command.cpp)
 int RegCommand(const Args& args);      // reg query|add|delete
 int XmlCommand(const Args& args);      // xml format|check FILE|-
 int DbCommand(const Args& args);       // db format FILE

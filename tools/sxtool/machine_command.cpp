@@ -12,10 +12,14 @@ int Help(FILE* out) {
   std::fprintf(out,
                "usage: sxtool machine init [DIR]\n"
                "       sxtool machine reboot\n"
+               "       sxtool machine shutdown\n"
                "  init    create a fresh machine in DIR (else $SX_MACHINE, else the default\n"
                "          folder) and print its path; an existing machine keeps what it has\n"
                "  reboot  start the machine again: perform the pending renames and deletions,\n"
-               "          then run the RunOnce programs of HKLM and HKCU, as Windows does\n");
+               "          then run the RunOnce programs of HKLM and HKCU, as Windows does\n"
+               "  shutdown  end the session: ask every engine running on the machine whether it\n"
+               "          may end (one line \"PID yes|no|no answer\" each); when all agree, wait\n"
+               "          for them to end (exit 0), else exit 1; answers and ends take 10 s at most\n");
   return out == stdout ? 0 : 2;
 }
 
@@ -38,6 +42,10 @@ int MachineCommand(const Args& args) {
       std::printf("%s\n", tool.host().AnsiToUtf8(line).c_str());
     });
     return 0;
+  }
+  if (args[0] == "shutdown") {
+    if (args.size() != 1) return Help(stderr);
+    return MachineShutdown();
   }
   std::fprintf(stderr, "sxtool machine: unknown sub-command '%s'\n", args[0].c_str());
   return Help(stderr);
