@@ -61,7 +61,9 @@ std::vector<std::string> InstallEvents(const SetupRun& run) {
       words >> cmdline >> args;
       brief += " " + args;
     }
-    out.push_back(brief);
+    // The setup's own archive entries (databases, language files, plug-ins) pass the file phase
+    // as skipped items; only the phases' framing matters here.
+    if (brief != "EV_PROCESSITEM skipped=1") out.push_back(brief);
     if (event == "EV_FINISH") break;
   }
   return out;

@@ -60,6 +60,9 @@ std::vector<std::string> Brief(const SetupRun& run) {
       words >> field;
       brief += " " + field;
     }
+    // EV_PROCESSITEM comes for each of the setup's own archive entries, which the file phase
+    // passes over; the order of the rest is what this test is about.
+    if (event == "EV_PROCESSITEM") continue;
     if (event.rfind("EV_", 0) == 0 || event.rfind("send", 0) == 0 || event.rfind("get", 0) == 0)
       out.push_back(brief);
   }

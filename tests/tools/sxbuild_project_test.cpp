@@ -85,7 +85,7 @@ TEST_F(SxbuildProject, ExampleBuildsIntoASetupProgramAndAPackageWithTheirTrailer
   // The splash first, the databases next, the rest of the package (with the terminal wizard, as
   // the project names no user interface), then the data.
   EXPECT_EQ(files.order, (std::vector<std::string>{"splash.bmp", "db.pdb", "main.pdb", "lng\\ENU.lng",
-                                                   "Uninstall.exe", "plugins\\0\\sxwizard.dll",
+                                                   "plugins\\0\\sxwizard.dll", "Uninstall.exe",
                                                    "data\\core\\bin\\hello.exe",
                                                    "data\\core\\hello.txt", "data\\core\\samples\\greeting.ini"}));
   uint64_t presetup = 0, data = 0;

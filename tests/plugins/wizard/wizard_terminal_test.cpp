@@ -139,12 +139,12 @@ TEST_F(WizardTerminal, ChoicesOnEveryPageReachTheEngine) {
   terminal.Keys("Enter");
   terminal.WaitFor("! The folder must be a full path");
   terminal.Keys("C-u");
-  terminal.Keys("D:\\Tools\\Gadget", true);
+  terminal.Keys("C:\\Tools\\Gadget", true);
   terminal.Keys("Enter");
 
   screen = terminal.WaitFor("Setup is ready to install Gadget.");
   EXPECT_NE(screen.find("Installation type: Compact"), std::string::npos) << screen;
-  EXPECT_NE(screen.find("Destination folder: D:\\Tools\\Gadget"), std::string::npos) << screen;
+  EXPECT_NE(screen.find("Destination folder: C:\\Tools\\Gadget"), std::string::npos) << screen;
   EXPECT_NE(screen.find("  Program\n    Help\n"), std::string::npos) << screen;
   EXPECT_EQ(screen.find("Samples"), std::string::npos) << screen;
   EXPECT_EQ(screen.find("Documentation"), std::string::npos) << screen;
@@ -166,7 +166,7 @@ TEST_F(WizardTerminal, ChoicesOnEveryPageReachTheEngine) {
   const std::string log = ReadHostFile(LogPath());
   EXPECT_NE(log.find("calc \"ActiveInstallType\" -> \"compact\""), std::string::npos) << log;
   EXPECT_NE(log.find("FeatureEnabled('docs')\" -> \"1100\""), std::string::npos) << log;
-  EXPECT_NE(log.find("get CM_GETVARIABLE \"InstallPath\" -> size=16 rc=0 \"D:\\Tools\\Gadget\""), std::string::npos) << log;
+  EXPECT_NE(log.find("get CM_GETVARIABLE \"InstallPath\" -> size=16 rc=0 \"C:\\Tools\\Gadget\""), std::string::npos) << log;
   EXPECT_NE(log.find("get CM_GETVARIABLE \"LangID\" -> size=4 rc=0 \"ENU\""), std::string::npos) << log;
   EXPECT_NE(log.find("recorder EV_INSTALLTYPECHANGED id=\"compact\""), std::string::npos) << log;
   EXPECT_NE(log.find("recorder EV_FEATURESTATECHANGED id=\"samples\" state=0"), std::string::npos) << log;
