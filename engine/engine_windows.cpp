@@ -21,15 +21,15 @@ constexpr int kDialogHeight = 34 * 13 / 8 + 25;
 
 std::unique_ptr<host::Window> MakeWindow(std::string_view cls, std::string_view title,
                                          WindowHandle owner, int x, int y, int w, int h) {
-  host::WindowSpec spec;
-  spec.className = std::string(cls);
-  spec.title = std::string(title);
-  spec.owner = owner;
-  spec.x = x;
-  spec.y = y;
-  spec.width = w;
-  spec.height = h;
-  return host::CurrentHost().CreateWindow(spec);
+  host::WindowSpec window;
+  window.className = std::string(cls);
+  window.title = std::string(title);
+  window.owner = owner;
+  window.x = x;
+  window.y = y;
+  window.width = w;
+  window.height = h;
+  return host::CurrentHost().CreateWindow(window);
 }
 
 void ApplyRegion(host::Window& window, const std::string& regionPath) {

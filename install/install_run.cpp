@@ -38,29 +38,6 @@ constexpr std::uint32_t kOkCancelWarning = 0x31;
 constexpr std::uint32_t kIconError = 0x10;
 constexpr int kIdOk = 1;
 
-// The language text with its first "%s" replaced by the argument ("%%" stands for "%").
-std::string FormatText(const std::string& format, const std::string& argument) {
-  std::string text;
-  bool used = false;
-  for (size_t i = 0; i < format.size(); ++i) {
-    if (format[i] == '%' && i + 1 < format.size()) {
-      if (format[i + 1] == '%') {
-        text += '%';
-        ++i;
-        continue;
-      }
-      if (format[i + 1] == 's' && !used) {
-        text += argument;
-        used = true;
-        ++i;
-        continue;
-      }
-    }
-    text += format[i];
-  }
-  return text;
-}
-
 class TInstallRun {
  public:
   TInstallRun()
@@ -121,7 +98,7 @@ void TInstallRun::ProtectLogFile(const std::string& logPath, bool uninstall) {
   // later phase, and the rollback could not remove it: the run fails here instead.
   const bool folderMissing = uninstall && folder.size() > 3 && !FolderExistsAt(folder);
   if (folderMissing || !actions_.AddFileAction(logPath, TsxFlags{TsxFlag::dont_log}, false)) {
-    services_.ShowErrorBox(FormatText(services_.LanguageString(kStringCannotWrite), logPath));
+    services_.ShowErrorBox(FormatMessageText(services_.LanguageString(kStringCannotWrite), logPath));
     result_ = false;
   }
 }
@@ -147,7 +124,7 @@ bool TInstallRun::WaitForSetupProgram() {
   for (;;) {
     const std::string exeName = services_.ExeName();
     if (FileExistsAt(exeName)) return true;
-    const std::string text = FormatText(services_.LanguageString(kStringInsertMedium), exeName);
+    const std::string text = FormatMessageText(services_.LanguageString(kStringInsertMedium), exeName);
     if (services_.ShowBox(TBoxOwner::kMainWindow, ReadVariable(&database_, "AppName", ""), text,
                           kOkCancelWarning) != kIdOk)
       return false;
@@ -257,7 +234,7 @@ bool TInstallRun::Run() {
     RegisterUninstall(database_, installPath, logPath);
     actions_.WriteUninstallLog();
     if (!IniCloseFile(LogFileName())) {
-      services_.ShowErrorBox(FormatText(services_.LanguageString(kStringCannotWrite), LogFileName()));
+      services_.ShowErrorBox(FormatMessageText(services_.LanguageString(kStringCannotWrite), LogFileName()));
       result_ = false;
     }
   }

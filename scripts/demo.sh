@@ -37,7 +37,34 @@ for sxp in "$machine/out"/*.sxp; do [ -e "$sxp" ] && cp "$sxp" "$SX_MACHINE/driv
 "$SX_MACHINE/drive_c/setup.exe" && echo "setup exit code: $?"
 echo "-- its temporary folder tree is gone again:"
 ls -A "$SX_MACHINE/drive_c/users/user/Temp"
-echo "-- the trace of observable events:"
-cat "$SX_TRACE"
+echo "-- the trace of observable events (first 40 lines of $(wc -l < "$SX_TRACE")):"
+head -40 "$SX_TRACE"
+
+product="$SX_MACHINE/drive_c/Program Files/Hello"
+echo
+echo "== what the setup installed"
+(cd "$SX_MACHINE/drive_c" && find "Program Files/Hello" | sort)
+echo "-- its registry values:"
+"$sxtool" reg query "HKLM\\Software\\Hello"
+echo "-- its uninstall entry:"
+"$sxtool" reg query "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\HelloSX"
+echo "-- its shortcut, read back:"
+link=$(find "$SX_MACHINE/drive_c/users" -name '*.lnk' | head -1)
+if command -v lnkinfo >/dev/null; then
+  lnkinfo "$link" | grep -E 'Local path|Description|Working directory|Command line arguments' || true
+else
+  echo "$link"
+fi
+echo "-- the install log the uninstaller reads:"
+cat "$product/install.log"
+
+echo
+echo "== the product's uninstaller, run silently"
+chmod +x "$product/Uninstall.exe"   # a setup's files carry no execute bit on the host
+"$product/Uninstall.exe" /s && echo "uninstaller exit code: $?"
+sleep 1   # it removes itself through a batch file started as it ends
+echo "-- left of the product folder:"
+ls -A "$SX_MACHINE/drive_c/Program Files/" | grep -x Hello || echo "(nothing: the folder is gone)"
+"$sxtool" reg query "HKLM\\Software\\Hello" 2>&1 || true
 echo
 echo "machine folder: $SX_MACHINE"
