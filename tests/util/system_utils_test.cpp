@@ -182,6 +182,24 @@ TEST(UniqueNames, ShapeAndCollisionsWithinOneHundredth) {
   std::string second = MakeUniqueName("C:\\windows\\temp\\", "", "", true);
   EXPECT_NE(first, second);
   EXPECT_EQ(MakeUniqueName("C:\\", "font", ".ttf", false).substr(0, 4), "font");
+  // Names drawn in a row are distinct at once: nothing waits for the clock to move on.
+  struct CountingSleeps : host::HostWrapper {
+    using HostWrapper::HostWrapper;
+    void Sleep(uint32_t milliseconds) override {
+      ++sleeps;
+      HostWrapper::Sleep(milliseconds);
+    }
+    int sleeps = 0;
+  } counting(machine.host());
+  host::Host* previous = host::SetCurrentHost(&counting);
+  std::set<std::string> names;
+  for (int i = 0; i < 500; ++i) {
+    std::string next = MakeUniqueName("C:\\windows\\temp\\", "bk", ".tmp", true);
+    EXPECT_TRUE(names.insert(next).second) << next;
+    if (i % 50 == 0) ASSERT_TRUE(counting.CreateFolder("C:\\windows\\temp\\" + next));
+  }
+  host::SetCurrentHost(previous);
+  EXPECT_EQ(counting.sleeps, 0);
 }
 
 TEST(MainThreadQueue, WorkFromAnotherThreadRunsOnTheMainThreadWhileItPumps) {
