@@ -135,16 +135,36 @@ TEST_F(InstallationRun, RefusedAtTheClosingDialogsRollsBack) {
   EXPECT_EQ(Programs(), "");
 }
 
-TEST_F(InstallationRun, RegistryValuesReachTheMachine) {
-  const SetupRun run = BuildAndRun(
-      ProjectText("", R"(<registry><reg key="HKLM\Software\Run" param="Version" value="1"/></registry>)"));
+TEST_F(InstallationRun, ItemsOfEveryKindReachTheMachine) {
+  const SetupRun run = BuildAndRun(ProjectText(
+      R"(<var name="RUNHOME" type="envvar" value="%InstallPath%"/>)",
+      R"(<registry><reg key="HKLM\Software\Run" param="Version" value="1"/></registry>
+         <inifiles><ini file="%InstallPath%\run.ini" section="Main" param="Mode" value="fast"/></inifiles>
+         <shortcuts><shortcut name="%InstallPath%\Links\Run" cmdline="%InstallPath%\run.ini"
+                              description="Run settings"/></shortcuts>)"));
   EXPECT_EQ(run.exitCode, 0) << run.trace;
-  std::ifstream in(Machine().HostPath("system.reg"), std::ios::binary);
-  const std::string hive((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(InstallEvents(run).back(), "EV_FINISH success=1") << run.log;
+  const auto read = [&](const std::string& relative) {
+    std::ifstream in(Machine().HostPath(relative), std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  };
+  // The registry value, in Wine's format.
+  const std::string hive = read("system.reg");
   const size_t key = hive.find("[Software\\\\Run]");
   ASSERT_NE(key, std::string::npos) << hive;
   EXPECT_NE(hive.find("\"Version\"=\"1\"", key), std::string::npos) << hive;
-  EXPECT_EQ(InstallEvents(run).back(), "EV_FINISH success=1") << run.log;
+  // The INI entry.
+  EXPECT_EQ(read("drive_c/Product/Run/run.ini"), "[Main]\r\nMode=fast\r\n\r\n");
+  // The shortcut: a shell link naming its target.
+  const std::string link = read("drive_c/Product/Run/Links/Run.lnk");
+  ASSERT_GE(link.size(), 76u);
+  EXPECT_EQ(link.substr(0, 4), std::string("\x4c\0\0\0", 4));
+  EXPECT_NE(link.find("C:\\Product\\Run\\run.ini"), std::string::npos);
+  // The user's environment variable.
+  const std::string user = read("user.reg");
+  const size_t environment = user.find("[Environment]");
+  ASSERT_NE(environment, std::string::npos) << user;
+  EXPECT_NE(user.find("\"RUNHOME\"=\"C:\\\\Product\\\\Run\"", environment), std::string::npos) << user;
 }
 
 }  // namespace
