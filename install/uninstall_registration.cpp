@@ -8,6 +8,7 @@
 #include "database/sx_selection.h"
 #include "database/sx_variable_access.h"
 #include "install/file_steps.h"
+#include "install/file_registration.h"
 #include "install/install_actions.h"
 #include "install/install_log.h"
 #include "install/install_services.h"
@@ -21,7 +22,6 @@ namespace sx {
 namespace {
 
 constexpr char kUninstallKey[] = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
-constexpr char kSharedDllsKey[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 constexpr std::uint32_t kIconError = 0x10;
 
 // The variables a project sets for itself, never part of a user's choices.
@@ -39,19 +39,6 @@ bool WriteRecordedString(const std::string& key, std::string_view name, std::str
   action.Log = false;
   CaptureRegValue(action, key, name);
   return RegWriteString(key, name, text);
-}
-
-// Another user of a shared file: the count under SharedDLLs goes up once per installation (the
-// "SharedFiles" section remembers it); a file that was there before counts as one user already.
-void CountSharedUse(const std::string& path, bool existed) {
-  if (LogHasKey(lsSharedFiles, path)) return;
-  std::int32_t count = RegReadInteger(kSharedDllsKey, path, 0);
-  if (existed && count == 0) count = 1;
-  auto& action = InstallActionList().AddActionOf<TInstallReg>();
-  action.Log = false;
-  CaptureRegValue(action, kSharedDllsKey, path);
-  if (RegWriteInteger(kSharedDllsKey, path, static_cast<std::uint32_t>(count) + 1))
-    LogWrite(lsSharedFiles, path, "");
 }
 
 std::string WithExtension(const std::string& path, std::string_view extension) {
@@ -118,7 +105,7 @@ bool CopyUninstaller(TsxMainDatabase& database, const std::string& installPath) 
   const std::string uninstaller = installPath + "Uninstall.exe";
   const bool existed = FileExistsAt(uninstaller);
   if (!CopySystemFile(source + "Uninstall.exe", uninstaller, false)) return false;
-  if (FileExistsAt(uninstaller)) CountSharedUse(uninstaller, existed);
+  if (FileExistsAt(uninstaller)) IncrementSharedCount(uninstaller, existed);
   return CopySystemFile(source + "gacutil.exe", installPath + "gacutil.exe", true);
 }
 
