@@ -108,26 +108,5 @@ std::string TLanguages::Text(std::string_view section, int number) const {
 
 std::string TLanguages::Text(int number) const { return Text("Strings", number); }
 
-std::string FormatLanguageText(std::string_view format, std::string_view argument) {
-  std::string out;
-  bool used = false;
-  for (size_t i = 0; i < format.size(); ++i) {
-    if (format[i] == '%' && i + 1 < format.size()) {
-      if (format[i + 1] == '%') {
-        out += '%';
-        ++i;
-        continue;
-      }
-      if (format[i + 1] == 's' && !used) {
-        out += argument;
-        used = true;
-        ++i;
-        continue;
-      }
-    }
-    out += format[i];
-  }
-  return out;
-}
 
 }  // namespace sx

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <vector>
+#include "util/str_utils.h"  // FormatLanguageText, for the texts read here
 
 namespace sx {
 
@@ -46,7 +47,5 @@ class TLanguages {
   std::vector<std::string> list_;
 };
 
-// A numbered text used as a format: "%s" takes `argument`, "%%" is "%", anything else stays.
-std::string FormatLanguageText(std::string_view format, std::string_view argument);
 
 }  // namespace sx

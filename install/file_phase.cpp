@@ -29,6 +29,7 @@
 #include "util/case_tables.h"
 #include "util/folder_path.h"
 #include "util/wildcard.h"
+#include "util/str_utils.h"
 
 namespace sx {
 
@@ -44,28 +45,6 @@ int ProgressPercent(std::uint64_t done, std::uint64_t total) {
   const std::uint64_t twice = (scaled % total) * 2;
   if (twice > total || (twice == total && percent % 2 == 1)) ++percent;
   return static_cast<int>(percent);
-}
-
-std::string FormatMessageText(std::string_view format, std::string_view argument) {
-  std::string text;
-  bool used = false;
-  for (size_t i = 0; i < format.size(); ++i) {
-    if (format[i] == '%' && i + 1 < format.size()) {
-      if (format[i + 1] == '%') {
-        text += '%';
-        ++i;
-        continue;
-      }
-      if (format[i + 1] == 's' && !used) {
-        text += argument;
-        used = true;
-        ++i;
-        continue;
-      }
-    }
-    text += format[i];
-  }
-  return text;
 }
 
 namespace {
@@ -181,7 +160,7 @@ class TFilePhase {
     return Aborted();
   }
   std::string Text(int number, std::string_view argument) {
-    return FormatMessageText(services_.LanguageString(number), argument);
+    return FormatLanguageText(services_.LanguageString(number), argument);
   }
   void SendProgress() {
     services_.SendEvent(EV_FILEINSTALLPROGRESS, ProgressPercent(fileDone_, fileSize_), ProgressPercent(done_, total_),

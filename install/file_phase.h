@@ -39,7 +39,5 @@ bool HostProtectsFile(std::string_view path);
 // 0..100; a total of 0 counts as complete.
 int ProgressPercent(std::uint64_t done, std::uint64_t total);
 
-// A language text with its first "%s" replaced by the argument ("%%" stands for "%").
-std::string FormatMessageText(std::string_view format, std::string_view argument);
 
 }  // namespace sx

@@ -27,6 +27,7 @@
 #include "platform/ini_cache.h"
 #include "plugins/sxplugin.h"
 #include "util/folder_path.h"
+#include "util/str_utils.h"
 
 namespace sx {
 namespace {
@@ -98,7 +99,7 @@ void TInstallRun::ProtectLogFile(const std::string& logPath, bool uninstall) {
   // later phase, and the rollback could not remove it: the run fails here instead.
   const bool folderMissing = uninstall && folder.size() > 3 && !FolderExistsAt(folder);
   if (folderMissing || !actions_.AddFileAction(logPath, TsxFlags{TsxFlag::dont_log}, false)) {
-    services_.ShowErrorBox(FormatMessageText(services_.LanguageString(kStringCannotWrite), logPath));
+    services_.ShowErrorBox(FormatLanguageText(services_.LanguageString(kStringCannotWrite), logPath));
     result_ = false;
   }
 }
@@ -124,7 +125,7 @@ bool TInstallRun::WaitForSetupProgram() {
   for (;;) {
     const std::string exeName = services_.ExeName();
     if (FileExistsAt(exeName)) return true;
-    const std::string text = FormatMessageText(services_.LanguageString(kStringInsertMedium), exeName);
+    const std::string text = FormatLanguageText(services_.LanguageString(kStringInsertMedium), exeName);
     if (services_.ShowBox(TBoxOwner::kMainWindow, ReadVariable(&database_, "AppName", ""), text,
                           kOkCancelWarning) != kIdOk)
       return false;
@@ -234,7 +235,7 @@ bool TInstallRun::Run() {
     RegisterUninstall(database_, installPath, logPath);
     actions_.WriteUninstallLog();
     if (!IniCloseFile(LogFileName())) {
-      services_.ShowErrorBox(FormatMessageText(services_.LanguageString(kStringCannotWrite), LogFileName()));
+      services_.ShowErrorBox(FormatLanguageText(services_.LanguageString(kStringCannotWrite), LogFileName()));
       result_ = false;
     }
   }

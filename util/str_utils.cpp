@@ -88,4 +88,26 @@ std::string Trim(std::string_view text) {
   return std::string(text.substr(start, end - start));
 }
 
+std::string FormatLanguageText(std::string_view format, std::string_view argument) {
+  std::string out;
+  bool used = false;
+  for (size_t i = 0; i < format.size(); ++i) {
+    if (format[i] == '%' && i + 1 < format.size()) {
+      if (format[i + 1] == '%') {
+        out += '%';
+        ++i;
+        continue;
+      }
+      if (format[i + 1] == 's' && !used) {
+        out += argument;
+        used = true;
+        ++i;
+        continue;
+      }
+    }
+    out += format[i];
+  }
+  return out;
+}
+
 }  // namespace sx

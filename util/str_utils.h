@@ -54,4 +54,8 @@ std::string Trim(std::string_view text);
 // The text converted from the ANSI to the OEM code page of the machine (for batch files).
 std::string ToOem(std::string_view text);
 
+// A language text with an argument: the first "%s" takes the argument, "%%" stands for "%",
+// anything else (a further "%s", "%d", a lone "%") stays as it is.
+std::string FormatLanguageText(std::string_view format, std::string_view argument);
+
 }  // namespace sx

@@ -52,7 +52,9 @@ TEST_F(FilePhaseVersions, NewerInstalledFilesAreKeptOrReplacedByTheAnswers) {
     Answer(c.answer);
     ASSERT_TRUE(Run());
     EXPECT_EQ(services.Events("conflict").size(), c.asked);
-    if (c.asked) EXPECT_EQ(services.Events("conflict")[0], "conflict C:\\App\\a.dll");
+    if (c.asked) {
+      EXPECT_EQ(services.Events("conflict")[0], "conflict C:\\App\\a.dll");
+    }
     EXPECT_EQ(ReadFile("C:\\App\\a.dll") == older, c.replaced);
     EXPECT_EQ(ReadFile("C:\\App\\b.dll") == older, c.replaced);
     EXPECT_EQ(ReadFile("C:\\App\\c.dll"), newer) << "dont_ask keeps the installed file unasked";
