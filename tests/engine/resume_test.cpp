@@ -197,6 +197,44 @@ TEST_F(Resume, AFailureAfterTheRebootUndoesWhatCameBefore) {
   EXPECT_FALSE(fs::exists(tempDir));
 }
 
+// A nested setup that reboots at its end asks its parent first: the parent agrees, saves its state
+// for the next start and ends without finishing; the nested reboot is recorded.
+TEST_F(Resume, ANestedSetupsRebootInterruptsItsParent) {
+  ProjectFolder inner;
+  inner.Project(R"(<sx2project><variables><var name="AppID" value="Inner"/><var name="Reboot" value="1"/></variables>
+      <packages><package id="main" main="1" filename="setup"/></packages>
+      <components><component id="c"/></components></sx2project>)");
+  inner.Write("packages/main/lng/ENU.lng", kEnglishStrings);
+  const SxbuildRun built = RunSxbuild({inner.path(), "-o", Machine().HostPath("drive_c/inner")});
+  ASSERT_EQ(built.status, 0) << built.output;
+  // "logoff" starts the nested setup instead of the machine's shutdown.
+  const std::string innerErrors = Machine().folder() + "/inner.err";
+  WriteHostFile(Machine().HostPath("drive_c/tools/note.exe"),
+                "#!/bin/sh\necho \"$1\" >> '" + ProgramLog() + "'\nif [ \"$1\" = logoff ]; then\n  " +
+                    ShellQuote(Machine().HostPath("drive_c/inner/setup.exe")) + " /s 2> '" + innerErrors +
+                    "'\n  echo \"inner $?\" >> '" + ProgramLog() + "'\nfi\n");
+  ::chmod(Machine().HostPath("drive_c/tools/note.exe").c_str(), 0755);
+  BuildFor("before_install");
+  const SetupRun first = Run();
+  EXPECT_EQ(first.exitCode, 0) << first.trace;
+  ASSERT_TRUE(WaitForPrograms("inner ")) << Programs();
+  EXPECT_EQ(Programs(), "first\nlogoff\ninner 0\n");
+  EXPECT_NE(ReadHostFile(innerErrors).find("exitwindows flags=0x2 (recorded"), std::string::npos)
+      << ReadHostFile(innerErrors);
+  EXPECT_EQ(Count(first.Events(), "EV_FINISH"), 0) << first.log;
+  ASSERT_EQ(RunOnceLines().size(), 1u);
+
+  // The next start resumes the parent after the program that rebooted.
+  fs::remove(LogPath());
+  std::string output;
+  EXPECT_EQ(Reboot(&output), 0) << output;
+  SetupRun resumed;
+  resumed.log = ReadHostFile(LogPath());
+  EXPECT_EQ(Count(resumed.Events(), "EV_FINISH success=1"), 1) << resumed.log;
+  EXPECT_EQ(Programs(), "first\nlogoff\ninner 0\nsecond\nafter\n");
+  EXPECT_TRUE(RunOnceLines().empty());
+}
+
 TEST_F(Resume, TheShutdownAsksEveryLiveEngineAndIgnoresTheDeadOnes) {
   const std::string sessions = Machine().folder() + "/sessions";
   auto shutdown = [&](std::string* out) {
