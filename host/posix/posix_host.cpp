@@ -288,14 +288,6 @@ void PosixHost::Sleep(uint32_t milliseconds) {
   }
 }
 
-bool PosixHost::ExitWindows(uint32_t flags) {
-  char text[64];
-  std::snprintf(text, sizeof text, "flags=0x%X", flags);
-  std::fprintf(stderr, "exitwindows %s (recorded; 'sxtool machine reboot' performs it)\n", text);
-  Trace("exitwindows", text);
-  return true;
-}
-
 void PosixHost::Trace(std::string_view kind, std::string_view text) {
   const char* file = std::getenv("SX_TRACE");
   if (!file || !*file) return;

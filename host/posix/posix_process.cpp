@@ -111,7 +111,7 @@ std::string LowerExtension(std::string_view path) {
 
 std::unique_ptr<Process> PosixHost::CreateProcess(std::string_view programPath,
                                                   std::string_view commandLine,
-                                                  std::string_view workingFolder, int) {
+                                                  std::string_view workingFolder, int show) {
   auto program = Map(programPath);
   if (!program) return nullptr;
   struct stat st;
@@ -186,7 +186,8 @@ std::unique_ptr<Process> PosixHost::CreateProcess(std::string_view programPath,
   registry_->Flush();
   int rc = posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
-  Trace("process", std::string(commandLine.empty() ? programPath : commandLine));
+  // The show code is recorded only: programs here have no windows to show.
+  Trace("process", std::string(commandLine.empty() ? programPath : commandLine) + " show=" + std::to_string(show));
   if (rc != 0) {
     Fail(rc == ENOEXEC ? kErrorBadExeFormat : WinErrorFromErrno(rc));
     return nullptr;

@@ -48,12 +48,15 @@ class Resume : public SetupTest {
     ::chmod(Machine().HostPath("drive_c/tools/note.exe").c_str(), 0755);
   }
   // The project with its three programs run at `moment` (the second ends the session).
-  void BuildFor(const std::string& moment) {
+  void BuildFor(const std::string& moment, const std::string& recorderScript = "",
+                const std::string& files = "") {
     std::string project = kProject;
+    if (!files.empty()) project.replace(project.find("<runapps>"), 0, files);
     for (size_t at; (at = project.find("%MOMENT%")) != std::string::npos;) project.replace(at, 8, moment);
     Project().Project(project);
     Project().Write("packages/main/lng/ENU.lng", kEnglishStrings);
-    AddRecorder("wizard", "");
+    Project().Write("payload/core/data.txt", "data");
+    AddRecorder("wizard", recorderScript);
     Build();
     std::filesystem::remove(ProgramLog());
   }
@@ -160,6 +163,76 @@ TEST_F(Resume, OtherMomentsContinueAtTheirOwnStep) {
     EXPECT_EQ(Programs(), c.before + c.after);
     EXPECT_TRUE(RunOnceLines().empty());
   }
+}
+
+// A resumed installation that fails takes back what was done before the reboot too: the file
+// installed before the session ended goes, with the RunOnce value and the kept folder.
+TEST_F(Resume, AFailureAfterTheRebootUndoesWhatCameBefore) {
+  BuildFor("after_install", "on EV_SHOWDIALOGS after=1 reply 1",
+           R"(<files><file src="data.txt" dst="%InstallPath%\data.txt"/></files>)");
+  const SetupRun first = Run();
+  EXPECT_EQ(first.exitCode, 0) << first.trace;
+  ASSERT_TRUE(WaitForPrograms("shutdown ")) << Programs();
+  const std::string installed = Machine().HostPath("drive_c/Product/Resume/data.txt");
+  EXPECT_EQ(ReadHostFile(installed), "data");
+  const auto values = RunOnceLines();
+  ASSERT_EQ(values.size(), 1u);
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(values[0], m, std::regex(R"re(/resume:"C:\\users\\user\\Temp\\([^"]+)")re"))) << values[0];
+  const std::string tempDir = Machine().HostPath("drive_c/users/user/Temp/" + m[1].str());
+  ASSERT_TRUE(fs::exists(tempDir + "/InstallActions"));
+
+  fs::remove(LogPath());
+  std::string output;
+  EXPECT_EQ(Reboot(&output), 0) << output;
+  EXPECT_NE(output.find("(exit code 255)"), std::string::npos) << output;
+  SetupRun resumed;
+  resumed.log = ReadHostFile(LogPath());
+  EXPECT_EQ(Count(resumed.Events(), "EV_SHOWDIALOGS after=1"), 1) << resumed.log;
+  EXPECT_EQ(Count(resumed.Events(), "EV_FINISH success=0"), 1) << resumed.log;
+  EXPECT_EQ(Programs(), "first\nlogoff\nshutdown 0\nsecond\nafter\n");
+  EXPECT_FALSE(fs::exists(installed));
+  EXPECT_FALSE(fs::exists(Machine().HostPath("drive_c/Product/Resume")));
+  EXPECT_TRUE(RunOnceLines().empty());
+  EXPECT_FALSE(fs::exists(tempDir));
+}
+
+// A nested setup that reboots at its end asks its parent first: the parent agrees, saves its state
+// for the next start and ends without finishing; the nested reboot is recorded.
+TEST_F(Resume, ANestedSetupsRebootInterruptsItsParent) {
+  ProjectFolder inner;
+  inner.Project(R"(<sx2project><variables><var name="AppID" value="Inner"/><var name="Reboot" value="1"/></variables>
+      <packages><package id="main" main="1" filename="setup"/></packages>
+      <components><component id="c"/></components></sx2project>)");
+  inner.Write("packages/main/lng/ENU.lng", kEnglishStrings);
+  const SxbuildRun built = RunSxbuild({inner.path(), "-o", Machine().HostPath("drive_c/inner")});
+  ASSERT_EQ(built.status, 0) << built.output;
+  // "logoff" starts the nested setup instead of the machine's shutdown.
+  const std::string innerErrors = Machine().folder() + "/inner.err";
+  WriteHostFile(Machine().HostPath("drive_c/tools/note.exe"),
+                "#!/bin/sh\necho \"$1\" >> '" + ProgramLog() + "'\nif [ \"$1\" = logoff ]; then\n  " +
+                    ShellQuote(Machine().HostPath("drive_c/inner/setup.exe")) + " /s 2> '" + innerErrors +
+                    "'\n  echo \"inner $?\" >> '" + ProgramLog() + "'\nfi\n");
+  ::chmod(Machine().HostPath("drive_c/tools/note.exe").c_str(), 0755);
+  BuildFor("before_install");
+  const SetupRun first = Run();
+  EXPECT_EQ(first.exitCode, 0) << first.trace;
+  ASSERT_TRUE(WaitForPrograms("inner ")) << Programs();
+  EXPECT_EQ(Programs(), "first\nlogoff\ninner 0\n");
+  EXPECT_NE(ReadHostFile(innerErrors).find("exitwindows flags=0x2 (recorded"), std::string::npos)
+      << ReadHostFile(innerErrors);
+  EXPECT_EQ(Count(first.Events(), "EV_FINISH"), 0) << first.log;
+  ASSERT_EQ(RunOnceLines().size(), 1u);
+
+  // The next start resumes the parent after the program that rebooted.
+  fs::remove(LogPath());
+  std::string output;
+  EXPECT_EQ(Reboot(&output), 0) << output;
+  SetupRun resumed;
+  resumed.log = ReadHostFile(LogPath());
+  EXPECT_EQ(Count(resumed.Events(), "EV_FINISH success=1"), 1) << resumed.log;
+  EXPECT_EQ(Programs(), "first\nlogoff\ninner 0\nsecond\nafter\n");
+  EXPECT_TRUE(RunOnceLines().empty());
 }
 
 TEST_F(Resume, TheShutdownAsksEveryLiveEngineAndIgnoresTheDeadOnes) {

@@ -1,6 +1,7 @@
 // Registration for uninstall and repair through sxengine: the uninstaller copied and shared, the
 // entry's values in their order, the silent settings without the project's own settings, the
-// entry in the log; a refusal at the closing dialogs takes all of it back.
+// entry in the log; a refusal at the closing dialogs takes all of it back. Repair through the
+// entry's silent settings.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -32,8 +33,13 @@ constexpr char kEntry[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\U
 
 class UninstallRegistration : public SetupTest {
  protected:
-  SetupRun BuildAndRun(const std::string& script = "") {
-    Project().Project(kProject);
+  SetupRun BuildAndRun(const std::string& script = "", const std::string& files = "") {
+    std::string project = kProject;
+    if (!files.empty())
+      project.replace(project.find("<component id=\"core\"/>"), 22, "<component id=\"core\">" + files + "</component>");
+    Project().Project(project);
+    Project().Write("payload/core/one.txt", "first file");
+    Project().Write("payload/core/two.txt", "second file");
     Project().Write("packages/main/lng/ENU.lng", kEnglishStrings);
     Project().Write("packages/main/Uninstall.exe", "uninstaller");
     AddRecorder("wizard", script);
@@ -97,6 +103,32 @@ TEST_F(UninstallRegistration, EntryValuesSettingsAndUninstallerThenARefusalTakes
   EXPECT_EQ(Query(kEntry).find("DisplayName"), std::string::npos) << Query(kEntry);
   EXPECT_EQ(Query("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs").find("Uninstall.exe"),
             std::string::npos);
+}
+
+// Repair: a deleted file and a file altered in place (same size and time) come back from the
+// setup; a wrong application ID is refused.
+TEST_F(UninstallRegistration, RepairRestoresTheInstalledFiles) {
+  const SetupRun run = BuildAndRun("", R"(<files><file src="*.txt" dst="%InstallPath%\"/></files>)");
+  ASSERT_EQ(run.exitCode, 0) << run.trace;
+  const std::string one = Machine().HostPath("drive_c/App/one.txt");
+  const std::string two = Machine().HostPath("drive_c/App/two.txt");
+  ASSERT_EQ(ReadHostFile(one), "first file");
+  ASSERT_EQ(ReadHostFile(two), "second file");
+  fs::remove(one);
+  const auto time = fs::last_write_time(two);
+  WriteHostFile(two, "damaged bit");
+  fs::last_write_time(two, time);
+
+  const SetupRun wrong = Run({"/repair", "Other"});
+  EXPECT_EQ(wrong.exitCode, 255) << wrong.trace;
+  EXPECT_TRUE(wrong.TraceHas("Cannot repair application!")) << wrong.trace;
+  EXPECT_FALSE(fs::exists(one));
+
+  const SetupRun repaired = Run({"/repair", "RegTest"});
+  EXPECT_EQ(repaired.exitCode, 0) << repaired.trace;
+  EXPECT_EQ(ReadHostFile(one), "first file");
+  EXPECT_EQ(ReadHostFile(two), "second file");
+  EXPECT_NE(Query(kEntry).find("DisplayName    REG_SZ    My App"), std::string::npos) << Query(kEntry);
 }
 
 }  // namespace

@@ -1,6 +1,11 @@
 // Starting programs on the machine: Windows command-line rules, working folders, exit codes,
-// programs without an execute bit, documents through associations.
+// programs without an execute bit, documents through associations, the trace line.
 #include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
 
 #include "host/posix/command_line.h"
 #include "tests/support/temp_machine.h"
@@ -41,6 +46,27 @@ TEST(Programs, ScriptRunsInItsWorkingFolderAndReturnsItsExitCode) {
   test::WriteHostFile(machine.HostPath("drive_c/tools/data.exe"), "MZ not for this host");
   EXPECT_FALSE(host.CreateProcess("C:\\tools\\data.exe", "data.exe", "", 1));
   EXPECT_EQ(host.LastError(), kErrorBadExeFormat);
+}
+
+TEST(Programs, TraceLineGivesTheCommandLineAndTheShowCode) {
+  const std::string trace =
+      (std::filesystem::temp_directory_path() / ("sxtrace-programs-" + std::to_string(getpid()))).string();
+  setenv("SX_TRACE", trace.c_str(), 1);
+  {
+    test::TempMachine machine;
+    auto& host = machine.host();
+    test::WriteHostFile(machine.HostPath("drive_c/quiet.exe"), "#!/bin/sh\nexit 0\n");
+    auto hidden = host.CreateProcess("C:\\quiet.exe", "\"C:\\quiet.exe\" /s", "", 0);
+    ASSERT_TRUE(hidden) << host.LastError();
+    hidden->Wait(0xFFFFFFFF);
+    auto minimized = host.ShellExecute("C:\\quiet.exe", "x", "", 7);
+    ASSERT_TRUE(minimized) << host.LastError();
+    minimized->Wait(0xFFFFFFFF);
+  }
+  unsetenv("SX_TRACE");
+  const std::string text = test::ReadHostFile(trace);
+  std::filesystem::remove(trace);
+  EXPECT_EQ(text, "process \"C:\\quiet.exe\" /s show=0\nprocess \"C:\\quiet.exe\" x show=7\n");
 }
 
 TEST(Programs, WaitTimesOutWhileTheProgramRuns) {
