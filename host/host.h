@@ -391,7 +391,7 @@ class Host {
   virtual int MessageBox(std::string_view title, std::string_view text, uint32_t style) = 0;
 
   // ---- windows: nullptr when the window cannot be created
-  virtual std::unique_ptr<Window> CreateWindow(const WindowSpec& spec) = 0;
+  virtual std::unique_ptr<Window> CreateWindow(const WindowSpec& options) = 0;
 
   // ---- named mutexes: nullptr when the mutex cannot be made at all
   virtual std::unique_ptr<NamedMutex> CreateNamedMutex(std::string_view name) = 0;

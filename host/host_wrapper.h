@@ -51,7 +51,7 @@ class HostWrapper : public Host {
   bool RegFlush() override { return inner_->RegFlush(); }
   bool ExitWindows(uint32_t flags) override { return inner_->ExitWindows(flags); }
   int MessageBox(std::string_view title, std::string_view text, uint32_t style) override { return inner_->MessageBox(title, text, style); }
-  std::unique_ptr<Window> CreateWindow(const WindowSpec& spec) override { return inner_->CreateWindow(spec); }
+  std::unique_ptr<Window> CreateWindow(const WindowSpec& options) override { return inner_->CreateWindow(options); }
   std::unique_ptr<NamedMutex> CreateNamedMutex(std::string_view name) override { return inner_->CreateNamedMutex(name); }
   bool IsProtectedFile(std::string_view path) override { return inner_->IsProtectedFile(path); }
   std::optional<std::string> GetEnv(std::string_view name) override { return inner_->GetEnv(name); }

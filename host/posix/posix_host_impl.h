@@ -88,7 +88,7 @@ class PosixHost final : public Host {
 
   bool ExitWindows(uint32_t flags) override;
   int MessageBox(std::string_view title, std::string_view text, uint32_t style) override;
-  std::unique_ptr<Window> CreateWindow(const WindowSpec& spec) override;  // posix_windows.cpp
+  std::unique_ptr<Window> CreateWindow(const WindowSpec& options) override;  // posix_windows.cpp
   std::unique_ptr<NamedMutex> CreateNamedMutex(std::string_view name) override;  // posix_mutex.cpp
   bool IsProtectedFile(std::string_view path) override;  // sxmachine.ini [ProtectedFiles]
 

@@ -23,11 +23,11 @@ std::string Quoted(std::string_view text) {
 
 class PosixWindow final : public Window {
  public:
-  PosixWindow(Host& host, const WindowSpec& spec)
-      : host_(host), handle_(g_nextHandle.fetch_add(0x10)), name_(Quoted(spec.title)) {
-    host_.Trace("window", "create " + name_ + " class=" + spec.className +
+  PosixWindow(Host& host, const WindowSpec& options)
+      : host_(host), handle_(g_nextHandle.fetch_add(0x10)), name_(Quoted(options.title)) {
+    host_.Trace("window", "create " + name_ + " class=" + options.className +
                               " handle=" + std::to_string(handle_) +
-                              " owner=" + std::to_string(spec.owner) + Geometry(spec.x, spec.y, spec.width, spec.height));
+                              " owner=" + std::to_string(options.owner) + Geometry(options.x, options.y, options.width, options.height));
   }
   ~PosixWindow() override {
     if (drawing_) std::fputc('\n', stderr);
@@ -80,8 +80,8 @@ class PosixWindow final : public Window {
 
 }  // namespace
 
-std::unique_ptr<Window> PosixHost::CreateWindow(const WindowSpec& spec) {
-  return std::make_unique<PosixWindow>(*this, spec);
+std::unique_ptr<Window> PosixHost::CreateWindow(const WindowSpec& options) {
+  return std::make_unique<PosixWindow>(*this, options);
 }
 
 }  // namespace sx::host

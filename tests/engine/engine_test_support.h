@@ -56,8 +56,8 @@ class EngineTestHost : public host::HostWrapper {
   };
   std::vector<Box> boxes;
 
-  std::unique_ptr<host::Window> CreateWindow(const host::WindowSpec& spec) override {
-    return refuseWindows ? nullptr : Inner().CreateWindow(spec);
+  std::unique_ptr<host::Window> CreateWindow(const host::WindowSpec& options) override {
+    return refuseWindows ? nullptr : Inner().CreateWindow(options);
   }
   uint32_t TickCount() override {
     if (!fakeClock) return Inner().TickCount();
