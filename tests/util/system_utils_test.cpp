@@ -196,7 +196,9 @@ TEST(UniqueNames, ShapeAndCollisionsWithinOneHundredth) {
   for (int i = 0; i < 500; ++i) {
     std::string next = MakeUniqueName("C:\\windows\\temp\\", "bk", ".tmp", true);
     EXPECT_TRUE(names.insert(next).second) << next;
-    if (i % 50 == 0) ASSERT_TRUE(counting.CreateFolder("C:\\windows\\temp\\" + next));
+    if (i % 50 == 0) {
+      ASSERT_TRUE(counting.CreateFolder("C:\\windows\\temp\\" + next));
+    }
   }
   host::SetCurrentHost(previous);
   EXPECT_EQ(counting.sleeps, 0);
