@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 
+#include "bench/bench_install_services.h"
 #include "database/sx_main_database.h"
 #include "host/posix/posix_host.h"
 #include "install/ini_items.h"
@@ -23,40 +24,8 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(const std::function<void()>& work) {
-  auto start = Clock::now();
-  work();
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-class BenchServices : public sx::TInstallServices {
- public:
-  sx::TsxMainDatabase database;
-  int errors = 0;
-  sx::TsxMainDatabase& Database() override { return database; }
-  bool Aborted() override { return false; }
-  void SetAborted(bool) override {}
-  bool ResumeMode() override { return false; }
-  void SetResumeMode(bool) override {}
-  bool ResumePending() override { return false; }
-  void SetResumePending(bool) override {}
-  std::string ExeName() override { return {}; }
-  std::intptr_t SendEvent(std::int32_t, std::intptr_t, std::intptr_t, bool) override { return 0; }
-  void ShowStatusText(std::string_view) override {}
-  void HideStatusText() override {}
-  std::string LanguageString(int) override { return {}; }
-  std::vector<std::string> LanguageSectionNames() override { return {}; }
-  std::vector<std::string> LanguageSectionLines(std::string_view) override { return {}; }
-  int ShowErrorBox(std::string_view) override { return ++errors, 1; }
-  int ShowBox(sx::TBoxOwner, std::string_view, std::string_view, std::uint32_t) override { return ++errors, 1; }
-  bool RunApplications(sx::TsxWhenStart) override { return true; }
-  std::vector<sx::TsxRunApp*> UninstallRunApps(sx::TsxWhenStart) override { return {}; }
-  bool SaveResumeState() override { return true; }
-  void RemoveFontResource(std::string_view) override {}
-  bool RegisterServer(std::string_view, bool) override { return true; }
-};
+using sx::bench::Seconds;
+using BenchServices = sx::bench::QuietInstallServices;
 
 struct Result {
   const char* what;

@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 
+#include "bench/bench_install_services.h"
 #include "database/sx_variable_access.h"
 #include "host/posix/posix_host.h"
 #include "install/install_actions.h"
@@ -24,13 +25,8 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Seconds(const std::function<void()>& work) {
-  auto start = Clock::now();
-  work();
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
+using sx::bench::Seconds;
+using BenchServices = sx::bench::QuietInstallServices;
 
 double Best(const std::function<void()>& prepare, const std::function<void()>& work) {
   double best = 1e30;
@@ -40,33 +36,6 @@ double Best(const std::function<void()>& prepare, const std::function<void()>& w
   }
   return best;
 }
-
-class BenchServices : public sx::TInstallServices {
- public:
-  sx::TsxMainDatabase database;
-  int errors = 0;
-  sx::TsxMainDatabase& Database() override { return database; }
-  bool Aborted() override { return false; }
-  void SetAborted(bool) override {}
-  bool ResumeMode() override { return false; }
-  void SetResumeMode(bool) override {}
-  bool ResumePending() override { return false; }
-  void SetResumePending(bool) override {}
-  std::string ExeName() override { return "C:\\setup\\setup.exe"; }
-  std::intptr_t SendEvent(std::int32_t, std::intptr_t, std::intptr_t, bool) override { return 0; }
-  void ShowStatusText(std::string_view) override {}
-  void HideStatusText() override {}
-  std::string LanguageString(int) override { return {}; }
-  std::vector<std::string> LanguageSectionNames() override { return {}; }
-  std::vector<std::string> LanguageSectionLines(std::string_view) override { return {}; }
-  int ShowErrorBox(std::string_view) override { return ++errors, 1; }
-  int ShowBox(sx::TBoxOwner, std::string_view, std::string_view, std::uint32_t) override { return ++errors, 1; }
-  bool RunApplications(sx::TsxWhenStart) override { return true; }
-  std::vector<sx::TsxRunApp*> UninstallRunApps(sx::TsxWhenStart) override { return {}; }
-  bool SaveResumeState() override { return true; }
-  void RemoveFontResource(std::string_view) override {}
-  bool RegisterServer(std::string_view, bool) override { return true; }
-};
 
 bool failed = false;
 
@@ -146,6 +115,7 @@ int main() {
     sx::host::SetCurrentHost(host.get());
     host->CreateFolder("C:\\bench");
     BenchServices services;
+    services.exeName = "C:\\setup\\setup.exe";
     sx::SetInstallServices(&services);
 
     struct Row {
