@@ -482,6 +482,9 @@ TEST_F(SxbuildProject, SetupsGetTheStrippedEngineBesideSxbuild) {
   ASSERT_FALSE(stripped.empty());
   EXPECT_LT(stripped.size(), fs::file_size(SX_SXENGINE)) << "no debug information";
   EXPECT_EQ(stripped.find(".debug_info"), std::string::npos);
+#ifdef SX_SETUP_ENGINE_LIMIT
+  EXPECT_LT(stripped.size(), SX_SETUP_ENGINE_LIMIT) << "the engine image setups carry";
+#endif
   EXPECT_EQ(ReadHostFile(out / "hello-setup.exe").compare(0, stripped.size(), stripped), 0);
   EXPECT_EQ(Trailer(out / "hello-setup.exe").trailer.stubSize, stripped.size());
   EXPECT_TRUE(Contains(output, "  engine image     " + Grouped(stripped.size()) + " bytes")) << output;
