@@ -57,7 +57,7 @@ void CleanUp(TEngineState& state, bool success, bool startedForResume) {
       if (success && state.RebootAtExit)
         DeleteAtReboot(self);
       else
-        StartSelfDeletingBatch(self, false);
+        StartSelfDeletingBatch(self);
     }
   }
   if (success && state.RebootAtExit) RebootSystem(false);

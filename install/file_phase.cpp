@@ -208,17 +208,12 @@ class TFilePhase {
   bool EnsureFolder(const std::string& folder, bool record);
 };
 
-// The project's components; a package's database repeats those it carries, so a package's own
-// component counts only when the project does not have one of that ID.
+// The components to install: those of the project, which the main flow reduced to the selected
+// ones and completed from their packages' databases. A package's database repeats the components
+// it carries, selected or not; those copies never count, or a feature the user left out would be
+// installed all the same.
 void TFilePhase::CollectComponents() {
-  std::unordered_set<std::string> ids;
-  for (TsxComponent& component : *database_.Components) {
-    components_.push_back(&component);
-    ids.insert(LowerCaseFast(component.ID()));
-  }
-  for (TsxPackage& package : *database_.Packages)
-    for (TsxComponent& component : *package.Components)
-      if (ids.insert(LowerCaseFast(component.ID())).second) components_.push_back(&component);
+  for (TsxComponent& component : *database_.Components) components_.push_back(&component);
 }
 
 bool TFilePhase::Run() {

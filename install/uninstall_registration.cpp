@@ -55,6 +55,9 @@ std::string Expanded(TsxMainDatabase& database, std::string_view variable) {
 
 // The user's choices: the variables whose condition holds, less the project's own settings, the
 // active install type and the selected features in pre-order. True when the file was saved.
+// Variables the engine made itself (system folders, the imported environment of this process)
+// are no choice: a repair defines them afresh, and the environment may hold secrets that have no
+// business in a file left on the machine.
 bool SaveSilentSettings(TsxMainDatabase& database, const std::string& path) {
   TsxSilentSettings settings;
   std::unordered_set<std::string> excluded;
@@ -62,7 +65,7 @@ bool SaveSilentSettings(TsxMainDatabase& database, const std::string& path) {
   // Item by item: the project's list holds no duplicates, and copying the whole list at once
   // would look for them at a cost that grows with the square of its length.
   for (const TsxVariable& variable : *database.Variables)
-    if (IsConditionTrue(variable) && !excluded.count(LowerCaseFast(variable.Name)))
+    if (!variable.Transient && IsConditionTrue(variable) && !excluded.count(LowerCaseFast(variable.Name)))
       settings.Variables->AddNew().Assign(variable);
   settings.ActiveInstallType = database.ActiveInstallType;
   ForEachEnabledFeature(*database.Features, [&](TsxFeature& feature, int) {

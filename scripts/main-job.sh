@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The main job: builds the programs and runs them on a fresh machine folder, showing what they did.
+# The main job: builds the programs and the sample product Atlas (examples/atlas), then installs
+# and removes it on a fresh machine folder, showing a person what happened (scripts/demo.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"

@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     }
     if (logPath.empty()) logPath = std::string(sx::FolderOf(options.selfPath)) + "install.log";
     sx::TUninstallOutcome outcome = sx::RunUninstall(host->FullPath(logPath), options);
-    if (outcome.removeSelf) sx::StartSelfDeletingBatch(options.selfPath, outcome.removeSelfFolder);
+    if (outcome.removeSelf) sx::StartSelfDeletingBatch(options.selfPath, outcome.foldersAfterSelf);
     code = sx::UninstallExitCode(outcome);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "Uninstall.exe: %s\n", e.what());

@@ -114,7 +114,7 @@ class Uninstaller {
     UndoEnvironment(log_.envVars, report_);
     DeleteShortcuts(log_.shortcuts, report_);
     UnregisterFonts(log_.fonts, report_);
-    DeleteIniEntries(log_.iniEntries, report_);
+    DeleteIniEntries(log_.iniEntries, log_.files, report_);
     IniCloseAll();
     DeleteRegistryValues(log_.values, report_);
     UnregisterServers(log_.servers, report_);
@@ -140,9 +140,18 @@ class Uninstaller {
     // (the uninstaller itself is counted, not listed).
     std::for_each(log_.sharedFiles.rbegin(), log_.sharedFiles.rend(), remove);
     if (outcome.removeSelf) {
-      const std::string folder = PathId(FolderOf(options_.selfPath));
-      outcome.removeSelfFolder = std::any_of(log_.folders.begin(), log_.folders.end(),
-                                             [&](const std::string& f) { return PathId(f) == folder; });
+      auto created = [&](const std::string& folder) {
+        return std::any_of(log_.folders.begin(), log_.folders.end(),
+                           [&](const std::string& f) { return PathId(f) == PathId(folder); });
+      };
+      // C:\Program Files\Vendor\Product\Uninstall.exe: the product's folder, then the vendor's.
+      std::string folder(FolderOf(options_.selfPath));
+      for (;;) {
+        while (folder.size() > 3 && folder.back() == '\\') folder.pop_back();
+        if (folder.size() <= 3 || !created(folder)) break;
+        outcome.foldersAfterSelf.push_back(folder);
+        folder = std::string(FolderOf(folder));
+      }
     }
   }
 

@@ -33,7 +33,9 @@ struct TUninstallOutcome {
   TUninstallResult result = TUninstallResult::kRefused;
   std::vector<std::string> leftovers;
   bool removeSelf = false;        // delete the running uninstaller once it has ended
-  bool removeSelfFolder = false;  // and its folder, which the installation created
+  // Then its folder and the folders around it, innermost first, as far as the installation
+  // created them (each goes only when it is empty by then).
+  std::vector<std::string> foldersAfterSelf;
 };
 
 TUninstallOutcome RunUninstall(std::string_view logPath, const TUninstallOptions& options);

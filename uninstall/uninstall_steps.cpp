@@ -215,7 +215,8 @@ void UnregisterFonts(const std::vector<TUninstallFont>& fonts, TUninstallReport&
   if (removed) host.BroadcastFontChange();
 }
 
-void DeleteIniEntries(const std::vector<TUninstallIniEntry>& entries, TUninstallReport& report) {
+void DeleteIniEntries(const std::vector<TUninstallIniEntry>& entries, const std::vector<std::string>& installedFiles,
+                      TUninstallReport& report) {
   std::vector<std::string> files;
   for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
     if (IniReadString(entry->file, entry->section, entry->key, "\x01") == "\x01") continue;
@@ -233,10 +234,12 @@ void DeleteIniEntries(const std::vector<TUninstallIniEntry>& entries, TUninstall
       report.Note("the INI file " + file + " could not be written");
       continue;
     }
-    if (sections.empty()) {
-      const std::string path = TqvIniFile::ExpandFileName(file);
-      if (Exists(path)) DeleteFileForced(path);
-    }
+    // A file left without sections goes when the installation brought it; a file the machine had
+    // before (win.ini, say) stays, however empty.
+    const std::string path = TqvIniFile::ExpandFileName(file);
+    const bool installed = std::any_of(installedFiles.begin(), installedFiles.end(),
+                                       [&](const std::string& f) { return SamePath(f, path); });
+    if (sections.empty() && installed && Exists(path)) DeleteFileForced(path);
   }
 }
 

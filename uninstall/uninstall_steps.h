@@ -30,8 +30,10 @@ void UndoEnvironment(const std::vector<TUninstallEnvVar>& vars, TUninstallReport
 void DeleteShortcuts(const std::vector<std::string>& links, TUninstallReport& report);
 // Removes the font registrations that still name the logged file.
 void UnregisterFonts(const std::vector<TUninstallFont>& fonts, TUninstallReport& report);
-// Deletes the INI keys; a section left empty goes, and a file left without sections.
-void DeleteIniEntries(const std::vector<TUninstallIniEntry>& entries, TUninstallReport& report);
+// Deletes the INI keys; a section left empty goes, and a file left without sections when the
+// installation brought it (it is among `installedFiles`, the log's CopyFiles).
+void DeleteIniEntries(const std::vector<TUninstallIniEntry>& entries, const std::vector<std::string>& installedFiles,
+                      TUninstallReport& report);
 void DeleteRegistryValues(const std::vector<std::string>& values, TUninstallReport& report);
 // Unregisters the self-registering servers that are still there.
 void UnregisterServers(const std::vector<std::string>& servers, TUninstallReport& report);

@@ -1,6 +1,7 @@
 #include "util/self_delete.h"
 
 #include <string>
+#include <vector>
 
 #include "host/host.h"
 #include "util/str_utils.h"
@@ -8,18 +9,24 @@
 
 namespace sx {
 
-bool StartSelfDeletingBatch(std::string_view programPathIn, bool removeFolder) {
+bool StartSelfDeletingBatch(std::string_view programPathIn, const std::vector<std::string>& folders) {
   auto& host = host::CurrentHost();
   const std::string program = host.FullPath(programPathIn);
-  std::string folder = program.substr(0, program.find_last_of('\\'));  // without '\'
-  std::string parent = folder.substr(0, folder.find_last_of('\\') + 1);  // with '\'
-  if (parent.empty()) parent = folder + "\\";
+  std::string outermost =
+      folders.empty() ? program.substr(0, program.find_last_of('\\')) : host.FullPath(folders.back());
+  while (outermost.size() > 1 && outermost.back() == '\\') outermost.pop_back();
+  std::string parent = outermost.substr(0, outermost.find_last_of('\\') + 1);  // with '\'
+  if (parent.empty()) parent = outermost + "\\";
   const std::string batch = parent + MakeUniqueName(parent, "", ".bat", true);
 
   std::string lines = ":try\r\n";
   lines += ToOem("del \"" + program + "\"") + "\r\n";
   lines += ToOem("if exist \"" + program + "\" goto try") + "\r\n";
-  if (removeFolder) lines += ToOem("rd \"" + folder + "\"") + "\r\n";
+  for (std::string folder : folders) {
+    folder = host.FullPath(folder);
+    while (folder.size() > 1 && folder.back() == '\\') folder.pop_back();
+    lines += ToOem("rd \"" + folder + "\"") + "\r\n";
+  }
   lines += ToOem("del \"" + batch + "\"") + "\r\n";
   {
     auto file = host.OpenFile(batch, {host::OpenMode::kCreateNew, false});

@@ -115,6 +115,8 @@ std::string SystemReg() {
       .Sz("Common StartUp", "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp")
       .Sz("Common Templates", "C:\\ProgramData\\Microsoft\\Windows\\Templates");
   r.Key("Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
+  // Every Windows has it: the shared-file counts of the products installed.
+  r.Key("Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs");
   r.Key("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
   r.Key("Software\\Microsoft\\Windows NT\\CurrentVersion")
       .Sz("CSDVersion", "Service Pack 3")
@@ -237,8 +239,9 @@ void InitMachine(const std::string& folderIn) {
     if (!Exists(path) && symlink(target, path.c_str()) != 0)
       throw MachineError("cannot create " + path + ": " + std::strerror(errno));
   }
-  WriteNewFile(c + "/windows/win.ini", "[windows]\r\n\r\n");
-  WriteNewFile(c + "/windows/system.ini", "[boot]\r\n\r\n");
+  // As Windows leaves them: sections with their entries (an INI writer drops empty sections).
+  WriteNewFile(c + "/windows/win.ini", "[windows]\r\nload=\r\nrun=\r\n\r\n");
+  WriteNewFile(c + "/windows/system.ini", "[boot]\r\nshell=Explorer.exe\r\n\r\n");
   // An existing Wine prefix keeps its registry; only a machine without one gets ours.
   WriteNewFile(folder + "/system.reg", SystemReg());
   WriteNewFile(folder + "/user.reg", UserReg());

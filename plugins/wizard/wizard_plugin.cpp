@@ -62,6 +62,19 @@ bool AskRestart(std::vector<std::string> intro = {}) {
   return me.restartNow;
 }
 
+// A silent installation takes its password from the variable "Password", which the silent
+// settings file beside the setup sets (<var name="Password" value="..."/>). The variable is
+// emptied at once, so the password is not written into the repair settings the installation
+// leaves on the machine. A wrong or missing password is refused when the installation starts.
+void OfferSilentPassword() {
+  EngineLink& engine = Me().engine;
+  if (!engine.NeedsPassword()) return;
+  const std::string password = engine.Variable("Password");
+  if (password.empty()) return;
+  engine.SetPassword(password);
+  engine.SetVariable("Password", "");
+}
+
 void Finish() {
   std::vector<std::string> body{"Setup has installed " + AppName() + " on your computer.", ""};
   if (RebootPending()) {
@@ -89,7 +102,10 @@ intptr_t OnEvent(int32_t number, const char* name, intptr_t param1, intptr_t par
       if (param1) me.engine.Connect(*reinterpret_cast<const SxStartupInfo*>(param1));
       return 0;
     case EV_SHOWDIALOGS:
-      if (!Interactive()) return 0;
+      if (!Interactive()) {
+        if (param1 == 0) OfferSilentPassword();
+        return 0;
+      }
       if (param1 == 0) {
         me.cancelled = !Dialogs(me.engine, me.activeInstallType).Run();
         return me.cancelled ? 1 : 0;

@@ -76,6 +76,22 @@ TEST_F(FilePhaseLookup, EntriesReachTheTargetsOfTheFirstMatchingItemWithTheirEve
   EXPECT_EQ(SnapshotDifference(before, Snapshot()), "");
 }
 
+// The main flow drops the components of features left out from the project's list; the package's
+// own database still names them, and its entries must stay in the package.
+TEST_F(FilePhaseLookup, ComponentsLeftOutOfTheProjectAreNotInstalledFromTheirPackage) {
+  Build(R"(<sx2project><components>
+    <component id="Kept"><files><file src="*.*" dst="C:\App\"/></files></component>
+    <component id="LeftOut"><files><file src="*.*" dst="C:\App\"/></files></component>
+  </components></sx2project>)",
+        {{"payload/Kept/kept.txt", "kept"}, {"payload/LeftOut/left.txt", "left out"}});
+  TsxComponents& components = *services.database->Components;
+  ASSERT_EQ(components.Count(), 2);
+  ASSERT_EQ((*services.database->Packages)[0].Components->Count(), 2);
+  components.Delete(1);
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(Tree("C:\\App"), (std::map<std::string, std::string>{{"kept.txt", "kept"}}));
+}
+
 TEST_F(FilePhaseLookup, InstalledFilesKeepTheirPackedTimeAndAttributes) {
   struct tm local = {};
   local.tm_year = 2021 - 1900;

@@ -307,6 +307,35 @@ TEST_F(SxbuildProject, NamesOfAUtf8ProjectAndItsPayloadAreWrittenInTheCodePage) 
       << cyrillic.output;
 }
 
+// Standard XML references in attribute values mean their characters in the setup, whatever the
+// engine's own reader knows; its two-digit byte escape keeps its meaning; text between elements
+// stays as written.
+TEST_F(SxbuildProject, ReferencesInAttributeValuesReachTheSetupAsTheirCharacters) {
+  ProjectFolder project;
+  project.Project(R"(<sx2project><variables>
+      <var name="Quoted" value="&quot;a&amp;b&quot; &lt;c&gt; &apos;d&apos;"/>
+      <var name="Lines" value="one&#10;two&#x0D;&#xA;three"/>
+      <var name="Typographic" value="&#x201C;x&#8221; &#x80;"/>
+    </variables><components><component id="c" condition='FileExists("&#x25;Windows&#x25;")'>
+      <files><file src="*.*" dst="%InstallPath%"/></files></component></components></sx2project>)");
+  project.Write("payload/c/a.txt", "a");
+  ScratchFolder out;
+  const SxbuildRun run = RunSxbuild({project.path(), "-o", out.path()});
+  ASSERT_EQ(run.status, 0) << run.output;
+  const auto db = MainDatabaseOf(Extract(out / "setup.exe").files.at("main.pdb"));
+  EXPECT_EQ(db->Variables->FindVariable("Quoted")->Value, "\"a&b\" <c> 'd'");
+  EXPECT_EQ(db->Variables->FindVariable("Lines")->Value, "one\ntwo\r\nthree");
+  // U+201C and U+201D are bytes 93 and 94 of code page 1252; &#x80; is the engine's byte 80.
+  EXPECT_EQ(db->Variables->FindVariable("Typographic")->Value, "\x93x\x94 \x80");
+  EXPECT_EQ((*db->Components)[0].Condition, "FileExists(\"%Windows%\")");
+
+  project.Project(R"(<sx2project><variables><var name="Han" value="&#x4E2D;"/></variables></sx2project>)");
+  const SxbuildRun han = RunSxbuild({project.path(), "-o", out.path()});
+  EXPECT_EQ(han.status, 1);
+  EXPECT_TRUE(Contains(han.output, "the character reference &#x4E2D; names a character that code page 1252 cannot hold"))
+      << han.output;
+}
+
 // Each broken project fails with status 1, a message that names the culprit, and no output.
 TEST_F(SxbuildProject, BadProjectsFailNamingTheFileAndWriteNothing) {
   struct Case {

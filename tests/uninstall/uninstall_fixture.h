@@ -67,6 +67,7 @@ class UninstallFixture : public ::testing::Test {
       "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\{SX-DEMO}";
   static constexpr char kScripts[] = "C:\\scripts\\";  // test programs, outside the product
   static constexpr char kOtherIni[] = "C:\\windows\\other.ini";
+  static constexpr char kEmptyIni[] = "C:\\windows\\empty.ini";
   static constexpr char kSharedDlls[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
   static constexpr char kSystemEnv[] = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
   static constexpr char kFonts[] = "HKLM\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts";
@@ -106,6 +107,7 @@ class UninstallFixture : public ::testing::Test {
     ASSERT_TRUE(RegWriteString("HKLM\\Software\\Shared", "Other", "theirs"));
     ASSERT_TRUE(WriteFile("C:\\Common\\shared.dll", "shared library"));
     ASSERT_TRUE(WriteFile(kOtherIni, "[Keep]\r\na=1\r\n\r\n"));
+    ASSERT_TRUE(WriteFile(kEmptyIni, ""));  // the machine's own, empty
     const std::string readme = *host.MapPath("C:\\App\\readme.txt");
     const std::string marks = *host.MapPath(std::string(kScripts)) + "/marks.txt";
     ASSERT_TRUE(WriteFile(std::string(kScripts) + "pre.exe",
@@ -180,9 +182,12 @@ class UninstallFixture : public ::testing::Test {
       action.Section = section;
       action.Param = key;
     };
-    ini("demo.ini", "Settings", "Path");  // a new file in the Windows folder
+    // A new file in the Windows folder: the engine records the file too, so its log lists it.
+    list().AddActionOf<TInstallFile>().FileName = "C:\\windows\\demo.ini";
+    ini("demo.ini", "Settings", "Path");
     ini(kOtherIni, "Keep", "b");
     ini(kOtherIni, "New", "c");
+    ini(kEmptyIni, "Mine", "d");
     ASSERT_TRUE(IniCloseAll());
 
     ASSERT_TRUE(SetSystemPath("C:\\windows;C:\\tools;C:\\App\\bin"));
@@ -230,7 +235,7 @@ class UninstallFixture : public ::testing::Test {
   bool SetSystemPath(const std::string& text) {
     return RegWriteRaw(kSystemEnv, "PATH", host::kRegExpandSz, text.c_str(), static_cast<uint32_t>(text.size() + 1));
   }
-  MachineSnapshot Snapshot() { return TakeSnapshot({"C:\\"}, {kScripts, kOtherIni}); }
+  MachineSnapshot Snapshot() { return TakeSnapshot({"C:\\"}, {kScripts, kOtherIni, kEmptyIni}); }
 
   bool WriteFile(const std::string& path, const std::string& content) {
     CreateFolderPath(FolderOf(path));

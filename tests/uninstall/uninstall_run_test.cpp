@@ -54,9 +54,9 @@ TEST_F(Uninstall, SilentUninstallationLeavesTheMachineAsBeforeTheProduct) {
 
   // The running uninstaller is left for the batch that removes it, and its folder, after it ends.
   EXPECT_TRUE(outcome.removeSelf);
-  EXPECT_TRUE(outcome.removeSelfFolder);
+  EXPECT_EQ(outcome.foldersAfterSelf, std::vector<std::string>{"C:\\App"});
   EXPECT_TRUE(Exists("C:\\App\\Uninstall.exe"));
-  ASSERT_TRUE(StartSelfDeletingBatch(options.selfPath, outcome.removeSelfFolder));
+  ASSERT_TRUE(StartSelfDeletingBatch(options.selfPath, outcome.foldersAfterSelf));
   EXPECT_TRUE(WaitUntilGone("C:\\App"));
   EXPECT_TRUE(ComesBackTo(before));
 }
@@ -88,6 +88,9 @@ TEST_F(Uninstall, AsksInTheLogsLanguageAndNoChangesNothing) {
   EXPECT_FALSE(outcome.removeSelf);
   EXPECT_FALSE(Exists("C:\\App"));
   EXPECT_FALSE(Exists("C:\\windows\\demo.ini"));
+  // A file the machine had stays, although the product's entry was all it held.
+  EXPECT_TRUE(Exists(kEmptyIni));
+  EXPECT_EQ(ReadFile(kEmptyIni), "");
   EXPECT_FALSE(RegKeyExists(kEntry));
   EXPECT_FALSE(RegKeyExists("HKLM\\Software\\Demo"));
   EXPECT_EQ(RegReadString("HKLM\\Software\\Shared", "Other", ""), "theirs");

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "host/posix/codepage.h"
+#include "tools/common/attribute_references.h"
 
 namespace sx::tool {
 namespace {
@@ -89,7 +90,7 @@ ProjectText DecodeProjectText(const std::string& bytes, const host::CodePage& co
     if (!eightBit)
       throw ProjectTextError("encoding \"" + encoding +
                              "\" is not supported (use UTF-8 or the 8-bit code page of the setup)");
-    out.text = std::move(text);
+    out.text = RewriteAttributeReferences(text, codePage);
     return out;
   }
   if (!IsValidUtf8(text)) throw ProjectTextError("the file is declared UTF-8 but is not valid UTF-8");
@@ -108,6 +109,7 @@ ProjectText DecodeProjectText(const std::string& bytes, const host::CodePage& co
     throw ProjectTextError("line " + std::to_string(line) + " holds characters that code page " +
                            std::to_string(codePage.Number()) + " cannot hold (see --codepage)");
   }
+  out.text = RewriteAttributeReferences(out.text, codePage);
   return out;
 }
 

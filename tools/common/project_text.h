@@ -42,7 +42,8 @@ std::optional<XmlWellFormedError> CheckProjectWellFormed(const std::string& byte
 
 // Reads the bytes of a project file. Throws ProjectTextError for an encoding that is neither
 // UTF-8 nor 8-bit, for a UTF-8 file that is not valid UTF-8, and for characters the code page
-// cannot hold (naming the first such line).
+// cannot hold (naming the first such line). The standard references of attribute values come
+// back in the engine reader's escape (attribute_references.h).
 ProjectText DecodeProjectText(const std::string& bytes, const host::CodePage& codePage);
 
 // The engine's XML of the model (`xml`, without declaration, in the code page) written as the

@@ -20,6 +20,10 @@ constexpr const char* kWindowsEnvironment[] = {
     "PROMPT", "PUBLIC", "SystemDrive", "SystemRoot", "TEMP", "TMP", "USERDOMAIN", "USERNAME",
     "USERPROFILE", "windir"};
 
+// Variables the engine sets while it runs, beside the system variables it defines at start-up:
+// the chosen language, the code page of its texts, and each package's "presetup" folder.
+constexpr const char* kSetAtRunTime[] = {"LangID", "Charset", "Presetup"};
+
 std::string Upper(std::string_view text) {
   std::string out(text);
   for (char& c : out) c = static_cast<char>(UpperTable[static_cast<unsigned char>(c)]);
@@ -122,6 +126,7 @@ std::vector<std::string> UnknownVariableReferences(const TXMLTag& project,
   for (const std::string& name : projectVariables) known.insert(Upper(name));
   for (const std::string& name : SystemVariableNames()) known.insert(Upper(name));
   for (const char* name : kWindowsEnvironment) known.insert(Upper(name));
+  for (const char* name : kSetAtRunTime) known.insert(Upper(name));
   ForEachElement(project, [&](const TXMLTag& tag) {
     for (const std::string& attribute : tag.Attributes) AddSetVariableNames(attribute, known);
   });
