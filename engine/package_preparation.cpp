@@ -183,7 +183,18 @@ bool PreparePackages() {
     TsxUnpacker unpacker(package.FullFileName,
                          FlagSet(static_cast<uint32_t>(package.Flags), kPackageScrambled),
                          searchStart);
-    if (!unpacker.Enumerate(onCopyFile, onFileDone, onProgress)) return false;
+    // A further package spanned over cabinets may need its second cabinet already: the plug-ins
+    // are asked for one that is not beside the package, as the file phase asks.
+    auto onNeedCabinet = [&](const std::string& name, std::string& folder) {
+      for (;;) {
+        auto info = host::CurrentHost().GetFileInfo(WithBackslash(folder) + name);
+        if (info && !(info->attributes & host::kAttrDirectory)) return true;
+        auto answer = engine.Plugins().AskForPackageFolder(name, folder);
+        if (!answer) return false;
+        folder = *answer;
+      }
+    };
+    if (!unpacker.Enumerate(onCopyFile, onFileDone, onProgress, onNeedCabinet)) return false;
     package.Prepared = true;
   }
   if (!quiet) WaitServingMessages(host::CurrentHost().TickCount(), 100);
