@@ -6,6 +6,7 @@
 #include "engine/engine_context.h"
 #include "engine/engine_state.h"
 #include "host/host.h"
+#include "install/file_phase.h"
 #include "packages/package_trailer.h"
 #include "packages/pdb_file.h"
 #include "packages/sx_unpacker.h"
@@ -17,9 +18,6 @@
 namespace sx {
 namespace {
 
-constexpr char kFileNotFoundText[] =
-    "File \"%s\" was not found on your computer. Setup is unable to proceed.\r"
-    "If this problem persists contact the software vendor.";
 constexpr char kInvalidPackageText[] =
     "Invalid package size!\r\rPackage \"%s\" has been corrupted, installation impossible.";
 

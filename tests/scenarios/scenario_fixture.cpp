@@ -28,7 +28,7 @@ std::string ProductXml(const ProductSpec& spec) {
 
 void ScenarioTest::WriteProduct(const ProductSpec& spec) {
   Project().Project(ProductXml(spec));
-  Project().Write("packages/main/lng/ENU.lng", kEnglishStrings);
+  Project().Write("packages/main/lng/ENU.lng", kProductStrings);
 }
 
 void ScenarioTest::BuildInto(const std::string& folder, const std::vector<std::string>& options) {

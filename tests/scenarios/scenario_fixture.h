@@ -17,6 +17,13 @@
 
 namespace sx::test {
 
+// The English texts of the products: the engine's numbered texts a setup shows.
+inline constexpr char kProductStrings[] =
+    "[Strings]\r\nLanguageName=English (USA)\r\n10=Setup needs administrator rights.\r\n"
+    "11=Cannot install \"%s\".\r\n13=This Windows version is not supported.\r\n"
+    "14=Setup needs Windows %s or later.\r\n16=Removing old references...\r\n18=Undoing the changes...\r\n"
+    "20=Cannot count the shared file \"%s\".\r\n21=%s setup is running already.\r\n";
+
 // A product's project: `{ID}`, `{NAME}`, ... stand for the fields of a ProductSpec. Files come
 // from payload/core/, installed into C:\Program Files\<name>.
 inline constexpr char kProductTemplate[] = R"(<sx2project>
@@ -56,7 +63,7 @@ class ScenarioTest : public SetupTest {
  protected:
   explicit ScenarioTest(const std::string& sxmachineIni = "") : SetupTest(sxmachineIni) {}
 
-  // Writes the product's project with the engine's English texts.
+  // Writes the product's project with its English texts.
   void WriteProduct(const ProductSpec& spec);
   // Builds the project into C:\<folder>\ (another setup: "setup/Other", run as "Other/setup.exe").
   void BuildInto(const std::string& folder, const std::vector<std::string>& options = {});
