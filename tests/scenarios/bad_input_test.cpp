@@ -44,6 +44,8 @@ TEST_F(BadInput, ADamagedSetupProgramIsRefusedOrRolledBack) {
   Build({"--compression", "none"});
   const std::string setup = Machine().HostPath("drive_c/setup/setup.exe");
   const std::string good = ReadHostFile(setup);
+  // An earlier copy's file, replaced before the damage is met: it must come back.
+  WriteOlderFile("C:\\Program Files\\Gizmo\\gizmo.txt", "earlier text");
   const auto tempBefore = TempEntries();
   const MachineSnapshot before = Snapshot();
 
@@ -93,6 +95,7 @@ TEST_F(BadInput, ADiskThatFillsUpDuringTheInstallation) {
   ASSERT_NE(realpath(Machine().HostPath("drive_c").c_str(), drive), nullptr);
   const uint64_t room = std::filesystem::file_size(SX_SETUP_ENGINE) + (3 << 19);
   SetMachineIni("[DiskSpace]\nC=" + std::to_string(host::BytesBelow(drive) + room) + "\n");
+  WriteOlderFile("C:\\Program Files\\Gizmo\\gizmo.txt", "earlier text");  // replaced, then restored
   const auto tempBefore = TempEntries();
   const MachineSnapshot before = Snapshot();
   const std::string trace = RunAndExpectNothingChanged(before, tempBefore);
