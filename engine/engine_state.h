@@ -12,7 +12,7 @@ struct TEngineState {
   bool ResumeMode = false;   // started after a reboot to continue an installation
   bool ResumePending = false;  // a resume has been prepared: TempDir must survive
   bool RepairMode = false;
-  std::string RepairAppId;   // the application to repair (second command-line parameter)
+  std::string RepairAppId;   // the application to repair (the parameter after /repair)
   bool SilentSwitch = false;   // "/s": SilentMode defaults to 1
   bool RebootAtExit = false;   // the final value of the project's "Reboot" variable
   bool Aborted = false;

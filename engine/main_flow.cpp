@@ -235,7 +235,7 @@ bool TMainFlow::LoadMainPackage() {
 
 bool TMainFlow::Repair() {
   const std::string appId = ReadVariable(&database_, "AppID", "App");
-  if (state_.Params.size() >= 2 && state_.Params[1] != appId) {
+  if (!state_.RepairAppId.empty() && state_.RepairAppId != appId) {
     ShowErrorBox("Cannot repair application!");
     return false;
   }

@@ -6,6 +6,7 @@
 #include "engine/engine_context.h"
 #include "engine/engine_state.h"
 #include "host/host.h"
+#include "install/file_phase.h"
 #include "packages/package_trailer.h"
 #include "packages/pdb_file.h"
 #include "packages/sx_unpacker.h"
@@ -17,9 +18,6 @@
 namespace sx {
 namespace {
 
-constexpr char kFileNotFoundText[] =
-    "File \"%s\" was not found on your computer. Setup is unable to proceed.\r"
-    "If this problem persists contact the software vendor.";
 constexpr char kInvalidPackageText[] =
     "Invalid package size!\r\rPackage \"%s\" has been corrupted, installation impossible.";
 
@@ -183,7 +181,18 @@ bool PreparePackages() {
     TsxUnpacker unpacker(package.FullFileName,
                          FlagSet(static_cast<uint32_t>(package.Flags), kPackageScrambled),
                          searchStart);
-    if (!unpacker.Enumerate(onCopyFile, onFileDone, onProgress)) return false;
+    // A further package spanned over cabinets may need its second cabinet already: the plug-ins
+    // are asked for one that is not beside the package, as the file phase asks.
+    auto onNeedCabinet = [&](const std::string& name, std::string& folder) {
+      for (;;) {
+        auto info = host::CurrentHost().GetFileInfo(WithBackslash(folder) + name);
+        if (info && !(info->attributes & host::kAttrDirectory)) return true;
+        auto answer = engine.Plugins().AskForPackageFolder(name, folder);
+        if (!answer) return false;
+        folder = *answer;
+      }
+    };
+    if (!unpacker.Enumerate(onCopyFile, onFileDone, onProgress, onNeedCabinet)) return false;
     package.Prepared = true;
   }
   if (!quiet) WaitServingMessages(host::CurrentHost().TickCount(), 100);

@@ -86,7 +86,8 @@ int RunProgram(const std::vector<std::string>& params, MainFlowFunction mainFlow
     if (auto exename = FindSwitch(params, "exename:*")) state.ExeName = SwitchValue(*exename, 10);
     if (FindSwitch(params, "repair")) {
       state.RepairMode = true;
-      if (params.size() >= 2) state.RepairAppId = params[1];
+      // The application follows the switch, wherever it stands ("/s /repair AppID").
+      state.RepairAppId = ParameterAfterSwitch(params, "repair").value_or("");
     }
     state.SilentSwitch = FindSwitch(params, "s").has_value();
     try {

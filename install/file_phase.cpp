@@ -148,6 +148,7 @@ class TFilePhase {
   SxFileItem record_{};
 
   std::unordered_set<std::string> knownFolders_;  // folded folders known to exist
+  std::string failureReason_;  // why the unpacker failed, when it did
 
   bool Aborted() { return services_.Aborted(); }
   void Abort() {
@@ -276,7 +277,11 @@ bool TFilePhase::RunCopySteps() {
   }
   if (ok && !Aborted()) return true;
   if (!Aborted()) {
-    services_.ShowBox(TBoxOwner::kActiveWindow, "Error", Text(kStringCannotWrite, failedPath_), kIconError);
+    // The language's text names the file; what the unpacker found (a damaged block, a full
+    // disk) follows, so that the user learns why.
+    std::string text = Text(kStringCannotWrite, failedPath_);
+    if (!failureReason_.empty()) text += "\r\r" + failureReason_;
+    services_.ShowBox(TBoxOwner::kActiveWindow, "Error", text, kIconError);
   } else {
     services_.SendEvent(EV_ABORTINSTALL, 0, 0, true);
   }
@@ -318,6 +323,7 @@ bool TFilePhase::ExtractPackage(TsxPackage& package) {
         return Guarded([&] { return OnNeedCabinet(name, folder); }, false);
       });
   if (handlerError_) std::rethrow_exception(std::exchange(handlerError_, nullptr));
+  if (!ok) failureReason_ = unpacker.ErrorText();
   return ok;
 }
 
@@ -336,6 +342,11 @@ bool TFilePhase::OnNeedCabinet(const std::string& name, std::string& folder) {
     const std::intptr_t reply = services_.SendEvent(EV_GETPACKAGE, reinterpret_cast<std::intptr_t>(name.c_str()),
                                                     reinterpret_cast<std::intptr_t>(buffer), false);
     if (reply == 0) {
+      // Nobody could say where it is (a silent setup has nobody to ask): tell why the
+      // installation stops, as for a missing package.
+      std::string text = kFileNotFoundText;
+      text.replace(text.find("%s"), 2, name);
+      services_.ShowBox(TBoxOwner::kActiveWindow, "File not found", text, kIconError);
       Abort();
       return false;
     }

@@ -19,6 +19,12 @@
 
 namespace sx {
 
+// The message for a package or cabinet that was not found and that no plug-in could locate
+// ("%s" is its file name), shown titled "File not found".
+inline constexpr char kFileNotFoundText[] =
+    "File \"%s\" was not found on your computer. Setup is unable to proceed.\r"
+    "If this problem persists contact the software vendor.";
+
 // The whole file phase; false when it failed (its message was shown) or was aborted. An error
 // raised on the copy thread is raised again on the calling thread.
 bool InstallFiles();

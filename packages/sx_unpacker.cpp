@@ -34,9 +34,15 @@ int32_t SX_STDCALL HostRead(void* file, void* buffer, int32_t count) {
   return n ? static_cast<int32_t>(*n) : -1;
 }
 
+// Set when a write of the current enumeration failed because the disk is full: the library
+// only knows that it could not write, the user should learn why.
+thread_local bool writeFoundDiskFull = false;
+
 int32_t SX_STDCALL HostWrite(void* file, const void* data, int32_t count) {
   if (count < 0) return 0;
-  return static_cast<HostFile*>(file)->file->Write(data, static_cast<size_t>(count)) ? 1 : 0;
+  if (static_cast<HostFile*>(file)->file->Write(data, static_cast<size_t>(count))) return 1;
+  if (host::CurrentHost().LastError() == host::kErrorDiskFull) writeFoundDiskFull = true;
+  return 0;
 }
 
 int32_t SX_STDCALL HostSeek(void* file, int64_t position) {
@@ -253,6 +259,7 @@ bool TsxUnpacker::Enumerate(OnCopyFile onCopyFile, OnFileDone onFileDone, OnProg
   e.onNeedCabinet = std::move(onNeedCabinet);
   if (key_) e.keyed = e.cipher.Init(key_->data(), 256);
   active = &e;
+  writeFoundDiskFull = false;
   int32_t result = 0;
   try {
     result = As<UnpackEnumerateProc>(enumerate_)(NotifyProc, DecryptProc);
@@ -268,6 +275,7 @@ bool TsxUnpacker::Enumerate(OnCopyFile onCopyFile, OnFileDone onFileDone, OnProg
   if (result == 0) {
     const char* text = errorText_ ? As<UnpackErrorTextProc>(errorText_)() : nullptr;
     error_ = text && *text ? text : "the unpack library could not extract the package";
+    if (writeFoundDiskFull) error_ = "there is not enough space on the disk: " + error_;
     return false;
   }
   return true;

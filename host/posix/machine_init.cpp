@@ -115,7 +115,8 @@ std::string SystemReg() {
       .Sz("Common StartUp", "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp")
       .Sz("Common Templates", "C:\\ProgramData\\Microsoft\\Windows\\Templates");
   r.Key("Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
-  // Every Windows has it: the shared-file counts of the products installed.
+  // Windows keeps this key even when no shared file is counted; uninstalling the last counted
+  // file leaves it as it found it.
   r.Key("Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs");
   r.Key("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall");
   r.Key("Software\\Microsoft\\Windows NT\\CurrentVersion")

@@ -35,6 +35,7 @@ const std::vector<KnownSection>& KnownSections() {
       {"MessageBoxes", {"Answers", "Default"}},
       {"FilesInUse", {}},
       {"ProtectedFiles", {}},
+      {"DiskSpace", {}},
   };
   return known;
 }

@@ -24,6 +24,8 @@
 //   [FilesInUse]           Windows paths as keys: files held open by a running program
 //   [ProtectedFiles]       Windows paths as keys: protected system files
 //                          (both described in simulated_file_states.h)
+//   [DiskSpace]
+//   C=4M                   the size of a drive, to run out of space (see drive_space.h)
 //
 // The file is read by the rules of the engine's INI files (host/ini_lines.h): a line ends at CR
 // and LF is dropped, control characters are trimmed from both ends of a line and blanks beside

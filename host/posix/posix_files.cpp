@@ -9,10 +9,12 @@
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/xattr.h>
+#include <limits.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 
@@ -112,6 +114,8 @@ class PosixFile final : public File {
  public:
   explicit PosixFile(int fd) : fd_(fd) {}
   ~PosixFile() override { close(fd_); }
+  // On a drive of limited size: the file may not grow past `bytes`.
+  void LimitSize(uint64_t bytes) { maxSize_ = bytes; }
 
   std::optional<size_t> Read(void* buffer, size_t count) override {
     for (;;) {
@@ -124,6 +128,7 @@ class PosixFile final : public File {
     }
   }
   bool Write(const void* data, size_t count) override {
+    if (maxSize_ && WouldGrowPastLimit(count)) return Fail(kErrorDiskFull);
     const char* p = static_cast<const char*>(data);
     while (count > 0) {
       ssize_t n = write(fd_, p, count);
@@ -156,7 +161,15 @@ class PosixFile final : public File {
   bool Sync() override { return fsync(fd_) == 0 || Fail(WinErrorFromErrno(errno)); }
 
  private:
+  bool WouldGrowPastLimit(size_t count) {
+    struct stat st;
+    const off_t at = lseek(fd_, 0, SEEK_CUR);
+    if (at < 0 || fstat(fd_, &st) != 0) return false;
+    const uint64_t end = static_cast<uint64_t>(at) + count;
+    return end > *maxSize_ && end > static_cast<uint64_t>(st.st_size);
+  }
   int fd_;
+  std::optional<uint64_t> maxSize_;
 };
 
 // Copies the bytes of one host file into another; false (with the error set) on failure.
@@ -372,9 +385,26 @@ bool PosixHost::CopyFile(std::string_view from, std::string_view to, bool failIf
   } else if (!FolderExists(ParentOf(*target))) {
     return Fail(kErrorPathNotFound);
   }
+  if (auto room = RoomOnDrive(to)) {
+    const uint64_t replaced = stat(target->c_str(), &existing) == 0 ? static_cast<uint64_t>(existing.st_size) : 0;
+    if (static_cast<uint64_t>(st.st_size) > *room + replaced) return Fail(kErrorDiskFull);
+  }
   if (!CopyOver(*source, *target, st, AttributesOf(*source, st))) return false;
   paths_->NoteCreated(*target);
   return true;
+}
+
+std::optional<uint64_t> PosixHost::RoomOnDrive(std::string_view path) {
+  if (driveSizes_->Empty()) return std::nullopt;
+  auto full = NormalizeWindowsPath(path, CurrentFolder());
+  if (!full || full->size() < 3 || (*full)[1] != ':') return std::nullopt;
+  const auto size = driveSizes_->SizeOf((*full)[0]);
+  if (!size) return std::nullopt;
+  const auto root = paths_->ToHost(full->substr(0, 3));
+  char resolved[PATH_MAX];
+  if (!root || !realpath(root->c_str(), resolved)) return std::nullopt;
+  const uint64_t used = BytesBelow(resolved);
+  return used >= *size ? 0 : *size - used;
 }
 
 namespace {
@@ -452,6 +482,9 @@ std::unique_ptr<File> PosixHost::OpenFile(std::string_view path, OpenOptions opt
     return nullptr;
   }
   auto file = std::make_unique<PosixFile>(fd);
+  if (writable) {
+    if (auto room = RoomOnDrive(path)) file->LimitSize((exists ? static_cast<uint64_t>(st.st_size) : 0) + *room);
+  }
   if (!TakeShareLocks(fd, writable, options.denyWrite)) {
     Fail(kErrorSharingViolation);
     return nullptr;
@@ -516,6 +549,11 @@ std::optional<DiskSpace> PosixHost::GetDiskSpace(std::string_view path) {
   space.freeBytesAvailable = static_cast<uint64_t>(vfs.f_bavail) * vfs.f_frsize;
   space.totalBytes = static_cast<uint64_t>(vfs.f_blocks) * vfs.f_frsize;
   space.freeBytes = static_cast<uint64_t>(vfs.f_bfree) * vfs.f_frsize;
+  if (auto room = RoomOnDrive(path)) {
+    space.totalBytes = *driveSizes_->SizeOf(NormalizeWindowsPath(path, CurrentFolder())->front());
+    space.freeBytes = std::min(space.freeBytes, *room);
+    space.freeBytesAvailable = std::min(space.freeBytesAvailable, *room);
+  }
   return space;
 }
 

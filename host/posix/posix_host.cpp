@@ -9,6 +9,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -48,6 +49,10 @@ std::string SystemLanguageOf(const std::string& systemReg) {
 PosixHost::PosixHost(std::string machineFolder) : machineFolder_(std::move(machineFolder)) {
   settings_ = MachineSettings::Load(machineFolder_ + "/sxmachine.ini");
   fileStates_ = std::make_unique<SimulatedFileStates>(machineFolder_ + "/sxmachine.ini");
+  std::vector<std::string> sizeWarnings;
+  driveSizes_ = std::make_unique<DriveSizes>(settings_, &sizeWarnings);
+  for (const auto& warning : sizeWarnings)
+    std::fprintf(stderr, "%s/sxmachine.ini: %s\n", machineFolder_.c_str(), warning.c_str());
   Registry::Files files{machineFolder_ + "/system.reg", machineFolder_ + "/user.reg",
                         machineFolder_ + "/userdef.reg"};
 

@@ -9,6 +9,7 @@
 
 #include "host/host.h"
 #include "host/posix/codepage.h"
+#include "host/posix/drive_space.h"
 #include "host/posix/machine_settings.h"
 #include "host/posix/simulated_file_states.h"
 #include "host/posix/path_mapper.h"
@@ -142,6 +143,9 @@ class PosixHost final : public Host {
   std::unique_ptr<PathMapper> paths_;
   std::unique_ptr<Registry> registry_;
   std::unique_ptr<SimulatedFileStates> fileStates_;
+  std::unique_ptr<DriveSizes> driveSizes_;
+  // What the drive of a Windows path can still take, when the machine sets its size.
+  std::optional<uint64_t> RoomOnDrive(std::string_view path);
   // Fails with a sharing violation when a program of the machine holds the file (see
   // simulated_file_states.h); true then.
   bool RefusedInUse(std::string_view path);

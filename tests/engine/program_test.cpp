@@ -56,6 +56,11 @@ TEST(Switches, NamesValuesQuotesAndWhatIsNoSwitch) {
   EXPECT_FALSE(FindSwitch({"/silent"}, "s"));
   EXPECT_EQ(SwitchValue("/exename:\"C:\\a \"\"b\"\".exe\"", 10), "C:\\a \"b\".exe");
   EXPECT_EQ(SwitchValue("/exename:", 10), "");
+  // The application to repair follows its switch, wherever that stands.
+  EXPECT_EQ(ParameterAfterSwitch({"/repair", "App"}, "repair"), "App");
+  EXPECT_EQ(ParameterAfterSwitch({"/s", "-REPAIR", "App", "x"}, "repair"), "App");
+  EXPECT_FALSE(ParameterAfterSwitch({"App", "/repair"}, "repair"));
+  EXPECT_FALSE(ParameterAfterSwitch({"/s", "App"}, "repair"));
 }
 
 TEST(EngineProgram, FreshRunMakesAndRemovesItsTemporaryTree) {

@@ -121,10 +121,12 @@ TEST_F(FilePhaseFlow, FurtherCabinetsAreAskedForWhenNotBesideThePackage) {
     }
   ASSERT_FALSE(moved.empty());
 
-  // Not answered: the installation is aborted.
+  // Not answered: the installation is aborted, saying which file is missing.
   EXPECT_FALSE(Run());
   EXPECT_EQ(services.Events("getpackage").size(), 1u);
   EXPECT_TRUE(services.abortFlag);
+  const auto boxes = services.CallsStartingWith("box File not found: File \"big-2.cab\" was not found");
+  EXPECT_EQ(boxes.size(), 1u) << ::testing::PrintToString(services.calls);
   list().RollbackAll();
 
   // Answered with the folder that holds them.
