@@ -6,17 +6,11 @@
 
 #include "install/copy_thread.h"
 #include "platform/reg_paths.h"
+#include "tests/support/random_bytes.h"
 #include "tests/install/file_phase_fixture.h"
 
 namespace sx::test {
 namespace {
-
-std::string Noise(size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string data(size, '\0');
-  for (char& c : data) c = static_cast<char>(random());
-  return data;
-}
 
 // Compressible text: a damaged deflate stream of it cannot be decoded.
 std::string Words(size_t size) {
@@ -108,7 +102,7 @@ TEST_F(FilePhaseFlow, FurtherCabinetsAreAskedForWhenNotBesideThePackage) {
       <packages><package id="big" filename="big"/></packages>
       <components><component id="C1" package="big"><files><file src="*.bin" dst="C:\App\"/></files></component>
       </components></sx2project>)",
-        {{"payload/C1/a.bin", Noise(60000, 1)}, {"payload/C1/b.bin", Noise(60000, 2)}},
+        {{"payload/C1/a.bin", RandomBytes(60000, 1)}, {"payload/C1/b.bin", RandomBytes(60000, 2)}},
         {"--max-cabinet-size", "32K"});
   ScratchFolder elsewhere;
   std::vector<std::string> moved;

@@ -18,23 +18,12 @@
 #include "packages/gost.h"
 #include "packages/haval.h"
 #include "packages/sx_unpacker.h"
+#include "tests/support/random_bytes.h"
 #include "tests/support/temp_machine.h"
 
 namespace sx::test {
 
 using Files = std::vector<std::pair<std::string, std::string>>;  // archive name, content
-
-inline std::string RandomBytes(size_t size, uint32_t seed) {
-  std::string bytes(size, '\0');
-  uint32_t x = seed * 2654435761u + 1;
-  for (auto& c : bytes) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    c = static_cast<char>(x);
-  }
-  return bytes;
-}
 
 // Text that MSZIP compresses well, different for each seed.
 inline std::string TextBytes(size_t size, uint32_t seed) {

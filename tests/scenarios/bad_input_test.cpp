@@ -7,20 +7,13 @@
 #include <limits.h>
 #include <stdlib.h>
 
-#include <random>
 
 #include "host/posix/drive_space.h"
+#include "tests/support/random_bytes.h"
 #include "tests/scenarios/scenario_fixture.h"
 
 namespace sx::test {
 namespace {
-
-std::string Noise(size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string bytes(size, '\0');
-  for (char& c : bytes) c = static_cast<char>(random());
-  return bytes;
-}
 
 class BadInput : public ScenarioTest {
  protected:
@@ -40,7 +33,7 @@ TEST_F(BadInput, ADamagedSetupProgramIsRefusedOrRolledBack) {
   ProductSpec spec;
   WriteProduct(spec);
   Project().Write("payload/core/gizmo.txt", "text");
-  Project().Write("payload/core/large.bin", Noise(200000, 3));
+  Project().Write("payload/core/large.bin", RandomBytes(200000, 3));
   Build({"--compression", "none"});
   const std::string setup = Machine().HostPath("drive_c/setup/setup.exe");
   const std::string good = ReadHostFile(setup);
@@ -70,7 +63,7 @@ TEST_F(BadInput, ACabinetMissingInTheMiddleOfTheInstallation) {
   spec.packages = R"(<package id="data" filename="data"/>)";
   spec.package = "data";
   WriteProduct(spec);
-  for (int i = 1; i <= 4; ++i) Project().Write("payload/core/part" + std::to_string(i) + ".bin", Noise(30000, i));
+  for (int i = 1; i <= 4; ++i) Project().Write("payload/core/part" + std::to_string(i) + ".bin", RandomBytes(30000, i));
   Build({"--max-cabinet-size", "32K"});
   const std::string last = Machine().HostPath("drive_c/setup/data-4.cab");
   ASSERT_TRUE(std::filesystem::exists(last));
@@ -87,7 +80,7 @@ TEST_F(BadInput, ADiskThatFillsUpDuringTheInstallation) {
   ProductSpec spec;
   WriteProduct(spec);
   Project().Write("payload/core/gizmo.txt", "text");
-  Project().Write("payload/core/huge.bin", Noise(3 << 20, 4));
+  Project().Write("payload/core/huge.bin", RandomBytes(3 << 20, 4));
   Build({"--engine", SX_SETUP_ENGINE});  // the engine as setups carry it, without debug information
   // Room for the setup's preparation (the engine's copy for a resume, the uninstaller and the
   // plug-in), not for the files.

@@ -5,20 +5,12 @@
 // CM_ISPASSWORDVALID 0 while the password is right.
 #include <gtest/gtest.h>
 
-#include <random>
 
+#include "tests/support/random_bytes.h"
 #include "tests/scenarios/scenario_fixture.h"
 
 namespace sx::test {
 namespace {
-
-// Bytes that do not compress, so that they fill cabinets.
-std::string Noise(size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string bytes(size, '\0');
-  for (char& c : bytes) c = static_cast<char>(random());
-  return bytes;
-}
 
 class CabinetsAndPassword : public ScenarioTest {
  protected:
@@ -28,8 +20,8 @@ class CabinetsAndPassword : public ScenarioTest {
     spec.packages = R"(<package id="data" filename="data"/>)";
     spec.package = "data";
     WriteProduct(spec);
-    Project().Write("payload/core/first.bin", Noise(40000, 1));
-    Project().Write("payload/core/second.bin", Noise(40000, 2));
+    Project().Write("payload/core/first.bin", RandomBytes(40000, 1));
+    Project().Write("payload/core/second.bin", RandomBytes(40000, 2));
     AddRecorder("recorder", recorderScript);
   }
 };
@@ -53,8 +45,8 @@ TEST_F(CabinetsAndPassword, AMissingSecondCabinetIsFoundWhereThePluginSays) {
     if (line.find("EV_GETPACKAGE") != std::string::npos) asked.push_back(line);
   ASSERT_FALSE(asked.empty()) << run.log;
   EXPECT_EQ(asked[0].find("recorder EV_GETPACKAGE name=\"data-2.cab\""), 0u) << asked[0];
-  EXPECT_EQ(Read("C:\\Program Files\\Gizmo\\first.bin"), Noise(40000, 1));
-  EXPECT_EQ(Read("C:\\Program Files\\Gizmo\\second.bin"), Noise(40000, 2));
+  EXPECT_EQ(Read("C:\\Program Files\\Gizmo\\first.bin"), RandomBytes(40000, 1));
+  EXPECT_EQ(Read("C:\\Program Files\\Gizmo\\second.bin"), RandomBytes(40000, 2));
 }
 
 TEST_F(CabinetsAndPassword, AWrongPasswordIsRefusedAndTheRightOneInstalls) {
