@@ -5,10 +5,13 @@
 #include "engine/engine_state.h"
 #include "engine/main_flow.h"
 #include "engine/resume_files.h"
+#include "engine/run_lock.h"
 #include "engine/switches.h"
 #include "host/host.h"
 #include "platform/file_utils.h"
 #include "platform/ini_cache.h"
+#include "util/errors.h"
+#include "util/folder_path.h"
 #include "util/message_boxes.h"
 #include "util/self_delete.h"
 #include "util/system_folders.h"
@@ -22,14 +25,20 @@ std::string WithBackslash(std::string path) {
   return path;
 }
 
+// Makes a folder or raises: nothing of the run may go on without its temporary folders.
+void MakeTempFolder(const std::string& path) {
+  CreateFolderPath(path);
+  if (!FolderExistsAt(path)) throw EEngineError("Cannot create the temporary folder " + path);
+}
+
 // Makes TempDir and its three staging folders in the system temporary folder.
 void CreateTempFolders(TEngineState& state) {
   const std::string temp = GetTempFolder();
   state.TempDir = temp + MakeUniqueName(temp, "", "", true) + "\\";
-  CreateFolderPath(state.TempDir);
+  MakeTempFolder(state.TempDir);
   for (std::string* path : {&state.TempFontsPath, &state.TempGACPath, &state.TempBackupPath}) {
     *path = state.TempDir + MakeUniqueName(state.TempDir, "", "", true) + "\\";
-    CreateFolderPath(*path);
+    MakeTempFolder(*path);
   }
 }
 
@@ -50,7 +59,7 @@ void CleanUp(TEngineState& state, bool success, bool startedForResume) {
   // A folder named on the command line is deleted only when the engine made it.
   if (!state.ResumePending && !state.TempDir.empty() &&
       (!startedForResume || IsEngineTempFolder(state.TempDir)))
-    DeleteFolderTree(state.TempDir, true);
+    RemoveRunFolder(state.TempDir);
   if (startedForResume) {
     const std::string self = host.ModuleFileName();
     if (IsResumeCopy(self)) {
@@ -74,6 +83,7 @@ int RunProgram(const std::vector<std::string>& params, MainFlowFunction mainFlow
   XMLSettings().PreserveAttributeWhitespace = true;
 
   bool success = false;
+  std::unique_ptr<host::File> runLock;
   const auto resume = FindSwitch(params, "resume:*");
   bool resumeLoaded = true;
   if (resume) {
@@ -90,13 +100,18 @@ int RunProgram(const std::vector<std::string>& params, MainFlowFunction mainFlow
     }
     state.SilentSwitch = FindSwitch(params, "s").has_value();
     try {
+      // Folders of engines that were killed go first; this run's own is marked as alive.
+      RemoveDeadRunFolders();
       if (!state.ResumeMode) CreateTempFolders(state);
+      runLock = LockRunFolder(state.TempDir);
+      if (!runLock) throw EEngineError("Cannot write to the temporary folder " + state.TempDir);
       success = GuardedMainFlow(mainFlow);
     } catch (const std::exception& e) {
       ShowErrorBox(e.what());
       success = false;
     }
   }
+  runLock.reset();  // the folder can go now
   CleanUp(state, success, resume.has_value());
   IniCloseAll();  // cached INI documents reach their files while the machine is still open
   host.RegFlush();
