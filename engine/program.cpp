@@ -1,6 +1,7 @@
 #include "engine/program.h"
 
 #include <exception>
+#include <memory>
 
 #include "engine/engine_state.h"
 #include "engine/main_flow.h"
@@ -31,11 +32,14 @@ void MakeTempFolder(const std::string& path) {
   if (!FolderExistsAt(path)) throw EEngineError("Cannot create the temporary folder " + path);
 }
 
-// Makes TempDir and its three staging folders in the system temporary folder.
-void CreateTempFolders(TEngineState& state) {
+// Makes TempDir, marks it as this run's (before anything else goes in, so that a run killed at
+// any moment leaves a folder the next run recognises), and makes its three staging folders.
+void CreateTempFolders(TEngineState& state, std::unique_ptr<host::File>& runLock) {
   const std::string temp = GetTempFolder();
   state.TempDir = temp + MakeUniqueName(temp, "", "", true) + "\\";
   MakeTempFolder(state.TempDir);
+  runLock = LockRunFolder(state.TempDir);
+  if (!runLock) throw EEngineError("Cannot write to the temporary folder " + state.TempDir);
   for (std::string* path : {&state.TempFontsPath, &state.TempGACPath, &state.TempBackupPath}) {
     *path = state.TempDir + MakeUniqueName(state.TempDir, "", "", true) + "\\";
     MakeTempFolder(*path);
@@ -102,9 +106,12 @@ int RunProgram(const std::vector<std::string>& params, MainFlowFunction mainFlow
     try {
       // Folders of engines that were killed go first; this run's own is marked as alive.
       RemoveDeadRunFolders();
-      if (!state.ResumeMode) CreateTempFolders(state);
-      runLock = LockRunFolder(state.TempDir);
-      if (!runLock) throw EEngineError("Cannot write to the temporary folder " + state.TempDir);
+      if (!state.ResumeMode) {
+        CreateTempFolders(state, runLock);
+      } else {
+        runLock = LockRunFolder(state.TempDir);
+        if (!runLock) throw EEngineError("Cannot write to the temporary folder " + state.TempDir);
+      }
       success = GuardedMainFlow(mainFlow);
     } catch (const std::exception& e) {
       ShowErrorBox(e.what());

@@ -654,11 +654,12 @@ bool TFilePhase::SkipForVersion(const UnpackEntry& entry, const std::string& tar
 }
 
 int TFilePhase::AfterFileExtract(const UnpackEntry& entry, const std::string& destination) {
+  const std::string written = staged_.empty() ? destination : target_;
   if (!PlaceStagedFile()) return kUnpackAbort;
   if (Checkpoint()) return kUnpackAbort;
   if (assemblyTarget_ &&
-      !InstallAssembly(destination, fileInfo_ ? fileInfo_->AssemblyData : "", !flags_.Contains(TsxFlag::dont_log))) {
-    services_.ShowErrorBox("Cannot register assembly " + std::string(NameOf(destination)));
+      !InstallAssembly(written, fileInfo_ ? fileInfo_->AssemblyData : "", !flags_.Contains(TsxFlag::dont_log))) {
+    services_.ShowErrorBox("Cannot register assembly " + std::string(NameOf(written)));
     Abort();
     return kUnpackAbort;
   }

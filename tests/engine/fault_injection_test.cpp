@@ -297,10 +297,7 @@ TEST_F(FaultInjection, EveryFailedCallOfAnInstallationEndsItAndRollsBackComplete
   EXPECT_TRUE(faults.empty()) << faults.size() << " of " << total << " failed calls were mishandled:\n" << report;
 }
 
-// Disabled: 13 of the uninstaller's 24 calls, failed, leave the product half removed (the log goes
-// although something stayed, so a second run is refused; a failed folder or key removal after the
-// log is gone is reported as success). Kept to be enabled with the fix of the uninstaller.
-TEST_F(FaultInjection, DISABLED_EveryFailedCallOfTheUninstallerStopsItAndASecondRunFinishes) {
+TEST_F(FaultInjection, EveryFailedCallOfTheUninstallerStopsItAndASecondRunFinishes) {
   int total = 0;
   {
     auto machine = NewMachine();
