@@ -1,12 +1,18 @@
 // Fault injection over a whole product: the sample product is built with sxbuild, then installed
 // silently in this process once for every mutating call the installation makes, that call failing
-// with the error Windows gives for it. Each run must end with exit code -1 and an error box, and
-// leave the machine exactly as it was (files with their bytes, attributes and times; the registry
-// value by value, read back from its files; no temporary files, no session or mutex files). The
-// uninstaller is treated alike: failed at each of its calls in turn, it stops with -1, and run
-// again it removes the product completely.
+// with the error Windows gives for it. A run that fails must end with exit code -1 and an error
+// box, and leave the machine exactly as it was (files with their bytes, attributes and times; the
+// registry value by value, read back from its files; no temporary files, no session files). A run
+// may also succeed: when the call was tried again (then the installation must be complete, as
+// two runs without faults are alike), or when an item's failure was shown and passed over by
+// design (a shortcut). A temporary folder whose removal failed at the end must be removed by the
+// next run's start. The setup's own folder C:\setup\ is only read and left out of the pictures.
+// The uninstaller is treated alike: failed at each of its calls in turn, it ends with -1 or
+// complete, and run again (and after the restart for files that were in use) the machine is as
+// it was before the installation.
 //
-// The product is examples/hello unless SX_FAULT_PROJECT names another project folder.
+// The product is examples/hello unless SX_FAULT_PROJECT names another project folder;
+// SX_FAULT_CALL=N runs only the run whose call N fails.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
