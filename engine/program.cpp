@@ -1,14 +1,18 @@
 #include "engine/program.h"
 
 #include <exception>
+#include <memory>
 
 #include "engine/engine_state.h"
 #include "engine/main_flow.h"
 #include "engine/resume_files.h"
+#include "engine/run_lock.h"
 #include "engine/switches.h"
 #include "host/host.h"
 #include "platform/file_utils.h"
 #include "platform/ini_cache.h"
+#include "util/errors.h"
+#include "util/folder_path.h"
 #include "util/message_boxes.h"
 #include "util/self_delete.h"
 #include "util/system_folders.h"
@@ -22,14 +26,23 @@ std::string WithBackslash(std::string path) {
   return path;
 }
 
-// Makes TempDir and its three staging folders in the system temporary folder.
-void CreateTempFolders(TEngineState& state) {
+// Makes a folder or raises: nothing of the run may go on without its temporary folders.
+void MakeTempFolder(const std::string& path) {
+  CreateFolderPath(path);
+  if (!FolderExistsAt(path)) throw EEngineError("Cannot create the temporary folder " + path);
+}
+
+// Makes TempDir, marks it as this run's (before anything else goes in, so that a run killed at
+// any moment leaves a folder the next run recognises), and makes its three staging folders.
+void CreateTempFolders(TEngineState& state, std::unique_ptr<host::File>& runLock) {
   const std::string temp = GetTempFolder();
   state.TempDir = temp + MakeUniqueName(temp, "", "", true) + "\\";
-  CreateFolderPath(state.TempDir);
+  MakeTempFolder(state.TempDir);
+  runLock = LockRunFolder(state.TempDir);
+  if (!runLock) throw EEngineError("Cannot write to the temporary folder " + state.TempDir);
   for (std::string* path : {&state.TempFontsPath, &state.TempGACPath, &state.TempBackupPath}) {
     *path = state.TempDir + MakeUniqueName(state.TempDir, "", "", true) + "\\";
-    CreateFolderPath(*path);
+    MakeTempFolder(*path);
   }
 }
 
@@ -50,7 +63,7 @@ void CleanUp(TEngineState& state, bool success, bool startedForResume) {
   // A folder named on the command line is deleted only when the engine made it.
   if (!state.ResumePending && !state.TempDir.empty() &&
       (!startedForResume || IsEngineTempFolder(state.TempDir)))
-    DeleteFolderTree(state.TempDir, true);
+    RemoveRunFolder(state.TempDir);
   if (startedForResume) {
     const std::string self = host.ModuleFileName();
     if (IsResumeCopy(self)) {
@@ -74,6 +87,7 @@ int RunProgram(const std::vector<std::string>& params, MainFlowFunction mainFlow
   XMLSettings().PreserveAttributeWhitespace = true;
 
   bool success = false;
+  std::unique_ptr<host::File> runLock;
   const auto resume = FindSwitch(params, "resume:*");
   bool resumeLoaded = true;
   if (resume) {
@@ -91,13 +105,21 @@ int RunProgram(const std::vector<std::string>& params, MainFlowFunction mainFlow
     }
     state.SilentSwitch = FindSwitch(params, "s").has_value();
     try {
-      if (!state.ResumeMode) CreateTempFolders(state);
+      // Folders of engines that were killed go first; this run's own is marked as alive.
+      RemoveDeadRunFolders();
+      if (!state.ResumeMode) {
+        CreateTempFolders(state, runLock);
+      } else {
+        runLock = LockRunFolder(state.TempDir);
+        if (!runLock) throw EEngineError("Cannot write to the temporary folder " + state.TempDir);
+      }
       success = GuardedMainFlow(mainFlow);
     } catch (const std::exception& e) {
       ShowErrorBox(e.what());
       success = false;
     }
   }
+  runLock.reset();  // the folder can go now
   CleanUp(state, success, resume.has_value());
   IniCloseAll();  // cached INI documents reach their files while the machine is still open
   host.RegFlush();

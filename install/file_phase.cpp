@@ -54,6 +54,8 @@ constexpr int kStringSharedCount = 20;   // "%s": the path
 constexpr std::uint32_t kIconError = 0x10;
 constexpr std::string_view kDataFolder = "data\\";
 constexpr std::string_view kGacPrefix = "%GAC%\\";
+// Temporary files beside the targets: "~sx" and four hexadecimal digits, ".tmp".
+constexpr std::string_view kStagingPrefix = "~sx";
 
 std::string_view NameOf(std::string_view path) {
   const size_t cut = path.find_last_of('\\');
@@ -142,6 +144,7 @@ class TFilePhase {
   TsxFile* item_ = nullptr;
   TsxFlags flags_;
   std::string target_;
+  std::string staged_;  // the temporary file beside target_ that receives its content
   bool targetExisted_ = false, assemblyTarget_ = false;
   const TsxFileInfo* fileInfo_ = nullptr;
   std::string recordName_;
@@ -207,6 +210,11 @@ class TFilePhase {
   bool SkipForVersion(const UnpackEntry& entry, const std::string& target);
   int InstallTarget(const TTargetPath& target, std::string& destination);
   bool EnsureFolder(const std::string& folder, bool record);
+  // Renames the completed temporary file to the target; false (after an error box and the
+  // abort) when it cannot.
+  bool PlaceStagedFile();
+  // Deletes a temporary file whose content was not completed.
+  void DropStagedFile();
 };
 
 // The components to install: those of the project, which the main flow reduced to the selected
@@ -322,6 +330,8 @@ bool TFilePhase::ExtractPackage(TsxPackage& package) {
       [this](const std::string& name, std::string& folder) {
         return Guarded([&] { return OnNeedCabinet(name, folder); }, false);
       });
+  // A file the library began but did not finish (a failed next cabinet, say) goes.
+  DropStagedFile();
   if (handlerError_) std::rethrow_exception(std::exchange(handlerError_, nullptr));
   if (!ok) failureReason_ = unpacker.ErrorText();
   return ok;
@@ -448,9 +458,9 @@ void TFilePhase::CopyExternal(const std::string& path) {
       [&cipher](char* data, std::uint32_t size) {
         if (cipher) cipher->Decipher(reinterpret_cast<std::uint8_t*>(data), reinterpret_cast<std::uint8_t*>(data), size);
       });
-  if (Aborted()) return;
-  if (!copied) {
-    SourceFailed(path);
+  if (Aborted() || !copied) {
+    DropStagedFile();
+    if (!Aborted()) SourceFailed(path);
     return;
   }
   AfterFileExtract(entry, destination);
@@ -587,8 +597,34 @@ int TFilePhase::InstallTarget(const TTargetPath& targetPath, std::string& destin
     Abort();
     return kUnpackAbort;
   }
-  destination = action->RenamePending ? action->TmpFileName : target;
+  if (action->RenamePending) {
+    destination = action->TmpFileName;
+    return kUnpackExtract;
+  }
+  // The content goes to a temporary file beside the target and is renamed into place when it is
+  // complete: the target never holds half a file, even when the process dies while writing.
+  staged_ = CreateTempFileIn(folder, kStagingPrefix);
+  if (staged_.empty()) {
+    services_.ShowErrorBox(Text(kStringCannotWrite, target));
+    Abort();
+    return kUnpackAbort;
+  }
+  destination = staged_;
   return kUnpackExtract;
+}
+
+bool TFilePhase::PlaceStagedFile() {
+  if (staged_.empty()) return true;
+  const std::string staged = std::exchange(staged_, std::string());
+  if (host::CurrentHost().MoveFile(staged, target_, true)) return true;
+  DeleteFileKeepingAttributes(staged);
+  services_.ShowErrorBox(Text(kStringCannotWrite, target_));
+  Abort();
+  return false;
+}
+
+void TFilePhase::DropStagedFile() {
+  if (!staged_.empty()) DeleteFileKeepingAttributes(std::exchange(staged_, std::string()));
 }
 
 bool TFilePhase::SkipForVersion(const UnpackEntry& entry, const std::string& target) {
@@ -624,10 +660,12 @@ bool TFilePhase::SkipForVersion(const UnpackEntry& entry, const std::string& tar
 }
 
 int TFilePhase::AfterFileExtract(const UnpackEntry& entry, const std::string& destination) {
+  const std::string written = staged_.empty() ? destination : target_;
+  if (!PlaceStagedFile()) return kUnpackAbort;
   if (Checkpoint()) return kUnpackAbort;
   if (assemblyTarget_ &&
-      !InstallAssembly(destination, fileInfo_ ? fileInfo_->AssemblyData : "", !flags_.Contains(TsxFlag::dont_log))) {
-    services_.ShowErrorBox("Cannot register assembly " + std::string(NameOf(destination)));
+      !InstallAssembly(written, fileInfo_ ? fileInfo_->AssemblyData : "", !flags_.Contains(TsxFlag::dont_log))) {
+    services_.ShowErrorBox("Cannot register assembly " + std::string(NameOf(written)));
     Abort();
     return kUnpackAbort;
   }

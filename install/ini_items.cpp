@@ -104,7 +104,13 @@ bool TIniPhase::WriteFiles() {
   for (const std::string& file : files_)
     if (!IniCloseFile(file) && ok) ok = Fail(file);
   files_.clear();
-  return IniCloseAll() && ok;
+  // Other cached documents (the install log among them) are written here too: each one that
+  // cannot be is named.
+  std::vector<std::string> failed;
+  IniCloseAll(failed);
+  for (const std::string& file : failed)
+    if (ok) ok = Fail(file);
+  return ok;
 }
 
 }  // namespace

@@ -116,7 +116,9 @@ void TInstallRun::CopyRegsvr32() {
   if (target.empty()) return;
   if (target.back() != '\\') target += '\\';
   target += "regsvr32.exe";
-  if (FileExistsAt(source) && !FileExistsAt(target)) CopyFilePlain(source, target);
+  // A copy that failed half-way must not stay as the system's tool.
+  if (FileExistsAt(source) && !FileExistsAt(target) && !CopyFilePlain(source, target))
+    DeleteFileKeepingAttributes(target);
 }
 
 // The setup program is the source of the files: when its medium was taken out, ask for it. False
@@ -232,7 +234,10 @@ bool TInstallRun::Run() {
       LogUninstallPrograms(&database_, when);
       AfterKind(ikPrograms);
     }
-    RegisterUninstall(database_, installPath, logPath);
+    if (!RegisterUninstall(database_, installPath, logPath)) {
+      services_.ShowErrorBox(FormatLanguageText(services_.LanguageString(kStringCannotWrite), UninstallKeyPath(database_, true)));
+      return false;
+    }
     actions_.WriteUninstallLog();
     if (!IniCloseFile(LogFileName())) {
       services_.ShowErrorBox(FormatLanguageText(services_.LanguageString(kStringCannotWrite), LogFileName()));

@@ -7,6 +7,7 @@
 #include "database/sx_main_database.h"
 #include "database/sx_selection.h"
 #include "database/sx_variable_access.h"
+#include "host/host.h"
 #include "install/file_steps.h"
 #include "install/file_registration.h"
 #include "install/install_actions.h"
@@ -91,9 +92,16 @@ bool CopySystemFile(const std::string& source, const std::string& target, bool l
   bool copied = false;
   if (action) {
     action->Log = log;
-    const std::string destination = action->RenamePending ? action->TmpFileName : target;
     actions.ForceFolders(FolderOf(target), true);
-    copied = CopyFilePlain(source, destination);
+    if (action->RenamePending) {
+      copied = CopyFilePlain(source, action->TmpFileName);
+    } else {
+      // Written beside the target under a temporary name and renamed when complete: the target
+      // never holds half a program.
+      const std::string staged = CreateTempFileIn(FolderOf(target), "~sx");
+      copied = !staged.empty() && CopyFilePlain(source, staged) && host::CurrentHost().MoveFile(staged, target, true);
+      if (!copied && !staged.empty()) DeleteFileKeepingAttributes(staged);
+    }
   }
   if (!copied)
     InstallServices().ShowBox(TBoxOwner::kActiveWindow, "Error",
@@ -108,11 +116,15 @@ bool CopyUninstaller(TsxMainDatabase& database, const std::string& installPath) 
   const std::string uninstaller = installPath + "Uninstall.exe";
   const bool existed = FileExistsAt(uninstaller);
   if (!CopySystemFile(source + "Uninstall.exe", uninstaller, false)) return false;
-  if (FileExistsAt(uninstaller)) IncrementSharedCount(uninstaller, existed);
+  if (FileExistsAt(uninstaller) && !IncrementSharedCount(uninstaller, existed)) {
+    InstallServices().ShowBox(TBoxOwner::kActiveWindow, "Error",
+                              "Cannot count the shared file \"" + uninstaller + "\".", kIconError);
+    return false;
+  }
   return CopySystemFile(source + "gacutil.exe", installPath + "gacutil.exe", true);
 }
 
-void RegisterUninstall(TsxMainDatabase& database, const std::string& installPath, const std::string& logPath) {
+bool RegisterUninstall(TsxMainDatabase& database, const std::string& installPath, const std::string& logPath) {
   TInstallActions& actions = InstallActionList();
   // The empty "DisplayName" probes whether the machine's list can be written. The key is made
   // (and recorded) first: a value written into a missing key would make it unrecorded.
@@ -123,7 +135,7 @@ void RegisterUninstall(TsxMainDatabase& database, const std::string& installPath
   };
   std::string key = openEntry(true);
   if (key.empty()) key = openEntry(false);
-  if (key.empty()) return;  // values that cannot be written are passed over
+  if (key.empty()) return true;  // no list can be written: the entry is passed over
   LogWrite(lsCreateKeys, key, "");
 
   struct Value {
@@ -145,12 +157,12 @@ void RegisterUninstall(TsxMainDatabase& database, const std::string& installPath
     std::string text = Expanded(database, value.variable);
     // Paths are taken as they are: a "%" in a folder name is no variable.
     if (text.empty()) text = value.variable.empty() ? std::string(value.fallback) : ExpandText(&database, value.fallback);
-    if (!text.empty()) WriteRecordedString(key, value.name, text);
+    // An entry without its command line or name would leave a product nobody can remove.
+    if (!text.empty() && !WriteRecordedString(key, value.name, text)) return false;
   }
-  if (ReadVariableBool(&database, "DisableRepair", false)) return;
-  // A settings file that could not be saved is not named: a repair would find nothing there.
+  if (ReadVariableBool(&database, "DisableRepair", false)) return true;
   const std::string settingsPath = WithExtension(logPath, ".sss");
-  if (SaveSilentSettings(database, settingsPath)) WriteRecordedString(key, "SilentSettings", settingsPath);
+  return SaveSilentSettings(database, settingsPath) && WriteRecordedString(key, "SilentSettings", settingsPath);
 }
 
 }  // namespace sx

@@ -30,7 +30,9 @@ bool CopySystemFile(const std::string& source, const std::string& target, bool l
 bool CopyUninstaller(TsxMainDatabase& database, const std::string& installPath);
 
 // The uninstall entry under HKLM, else HKCU (its key into "CreateKeys"), its values in order, and
-// unless DisableRepair the silent settings at the log's path with ".sss".
-void RegisterUninstall(TsxMainDatabase& database, const std::string& installPath, const std::string& logPath);
+// unless DisableRepair the silent settings at the log's path with ".sss". True when neither list
+// can be written at all (the entry is passed over); false when the entry was begun but a value or
+// the settings file could not be written: the installation fails.
+bool RegisterUninstall(TsxMainDatabase& database, const std::string& installPath, const std::string& logPath);
 
 }  // namespace sx

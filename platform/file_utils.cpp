@@ -141,9 +141,10 @@ bool CopyFileBlocks(std::string_view source, std::string_view target,
   }
   in.reset();
   out.reset();
-  host.SetFileTimes(target, nullptr, nullptr, &info->lastWriteTime);
-  host.SetFileAttributes(target, info->attributes & ~host::kAttrReparsePoint);
-  return true;
+  // A copy without the source's time or attributes is no faithful copy: the caller must know.
+  const bool timesSet = host.SetFileTimes(target, nullptr, nullptr, &info->lastWriteTime);
+  const bool attributesSet = host.SetFileAttributes(target, info->attributes & ~host::kAttrReparsePoint);
+  return timesSet && attributesSet;
 }
 
 bool CopyFilePlain(std::string_view source, std::string_view target) {

@@ -44,7 +44,8 @@ using CopyProgressHandler =
 using CopyBlockHandler = std::function<void(char* data, uint32_t size)>;
 
 // Copies in blocks of 128 KB, appending to the target or replacing it, and gives the target the
-// source's last-write time and attributes.
+// source's last-write time and attributes; false when any of that failed (a partly written
+// target stays: the caller decides).
 bool CopyFileBlocks(std::string_view source, std::string_view target,
                     const CopyProgressHandler& progress, bool append,
                     const CopyBlockHandler& block);

@@ -155,13 +155,22 @@ bool IniCloseFile(std::string_view fileName) {
   return written;
 }
 
-bool IniCloseAll() {
+bool IniCloseAll(std::vector<std::string>& failed) {
   IniCache& cache = Cache();
   std::lock_guard lock(cache.mutex);
   bool written = true;
-  for (auto& [name, cached] : cache.documents) written = cached.document->UpdateFile() && written;
+  for (auto& [name, cached] : cache.documents) {
+    if (cached.document->UpdateFile()) continue;
+    written = false;
+    failed.push_back(cached.document->FileName());
+  }
   cache.documents.clear();
   return written;
+}
+
+bool IniCloseAll() {
+  std::vector<std::string> failed;
+  return IniCloseAll(failed);
 }
 
 }  // namespace sx

@@ -73,5 +73,7 @@ bool IniCloseFile(std::string_view fileName);
 // Frees every cached document, writing their changes, and empties the cache. False when a
 // document's changes could not be written.
 bool IniCloseAll();
+// The same; the files that could not be written are added to `failed`.
+bool IniCloseAll(std::vector<std::string>& failed);
 
 }  // namespace sx

@@ -87,8 +87,6 @@ class Uninstaller {
     UndoSettings();
     UndoFiles(outcome);
     UndoContainers();
-    RunUninstallPrograms(log_.after, report_);
-    for (const std::string& entry : entries_) RegDeleteKeyPath(entry, true);
     host::CurrentHost().RegFlush();
 
     outcome.leftovers = report_.leftovers;
@@ -155,15 +153,22 @@ class Uninstaller {
     }
   }
 
-  // The silent settings, the log itself, then the folders and keys the installation created.
+  // The silent settings and the keys the installation created, the programs to run after
+  // uninstalling, then the uninstall entry, the log and the folders. When something stayed that
+  // no restart removes, the entry and the log stay too: the uninstaller can be run again.
   void UndoContainers() {
     RemoveFile(SilentSettingsFile(log_, entries_.empty() ? std::string() : entries_.front()), report_);
-    RemoveFile(log_.path, report_);
-    RemoveEmptyFolders(log_.folders);
     std::vector<std::string> keys;
     std::copy_if(log_.keys.begin(), log_.keys.end(), std::back_inserter(keys),
                  [](const std::string& key) { return !IsUninstallEntry(key); });
-    DeleteEmptyKeys(keys);
+    DeleteEmptyKeys(keys, report_);
+    RunUninstallPrograms(log_.after, report_);
+    if (report_.Failed()) return;
+    for (const std::string& entry : entries_)
+      if (!RegDeleteKeyPath(entry, true) && RegKeyExists(entry)) report_.Note("the uninstall entry " + entry + " stays");
+    if (report_.Failed()) return;
+    RemoveFile(log_.path, report_);
+    RemoveEmptyFolders(log_.folders, report_);
   }
 
   const TUninstallLog& log_;

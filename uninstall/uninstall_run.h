@@ -1,8 +1,9 @@
 // One uninstallation: reads the install log, asks the user (unless silent), and undoes the
 // installation in the reverse order of the engine's phases:
 //   programs to run before uninstalling; environment, shortcuts, fonts, INI entries, registry
-//   values, servers, assemblies; shared counts and files; the silent settings file and the log;
-//   empty folders and keys; programs to run after uninstalling; finally the uninstall entry.
+//   values, servers, assemblies; shared counts and files; the silent settings file; empty keys;
+//   programs to run after uninstalling; the uninstall entry, the log and empty folders. When
+//   something stayed that no restart removes, the entry and the log stay: it can be run again.
 // The texts come from the log's "Messages" section (the language file's "Uninstall.Messages"):
 //   Title, Confirm, Finished, Incomplete, Stopped, AdminRequired; "%s" in them is the product's
 //   display name (Stopped: the report), "||" a line break. English texts stand in for missing ones.

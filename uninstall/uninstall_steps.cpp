@@ -306,15 +306,36 @@ void RemoveFile(std::string_view path, TUninstallReport& report) {
   if (!info || (info->attributes & host::kAttrDirectory)) return;
   if (DeleteFileForced(path)) return;
   DeleteAtReboot(path);
-  report.Note(std::string(path) + " will be removed at the next restart");
+  report.NoteAtRestart(std::string(path) + " will be removed at the next restart");
 }
 
-void RemoveEmptyFolders(const std::vector<std::string>& folders) {
-  for (const std::string& folder : DeepestFirst(folders)) host::CurrentHost().RemoveFolder(folder);
+void RemoveEmptyFolders(const std::vector<std::string>& folders, TUninstallReport& report) {
+  auto& host = host::CurrentHost();
+  for (const std::string& folder : DeepestFirst(folders)) {
+    if (host.RemoveFolder(folder)) continue;
+    auto entries = host.FindFiles(folder + (folder.empty() || folder.back() != '\\' ? "\\*" : "*"));
+    if (!entries) continue;  // gone, or never made
+    const bool empty = std::all_of(entries->begin(), entries->end(),
+                                   [](const host::FindEntry& e) { return e.name == "." || e.name == ".."; });
+    // A folder that holds the user's own files stays silently; an empty one, or one whose files
+    // go at the next restart, goes then too.
+    if (!empty && report.atRestart == 0) continue;
+    DeleteAtReboot(folder);
+    report.NoteAtRestart(folder + " will be removed at the next restart");
+  }
 }
 
-void DeleteEmptyKeys(const std::vector<std::string>& keys) {
-  for (const std::string& key : DeepestFirst(keys)) RegDeleteKeyPath(key, false);
+void DeleteEmptyKeys(const std::vector<std::string>& keys, TUninstallReport& report) {
+  for (const std::string& key : DeepestFirst(keys)) {
+    if (RegDeleteKeyPath(key, false) || !RegKeyExists(key)) continue;
+    // A key that still holds something of someone else's stays silently; an empty one is a failure.
+    const RegPath path = RegSplitPath(key);
+    auto& host = host::CurrentHost();
+    const auto values = host.RegEnumValues(path.root, path.subKey);
+    const auto subKeys = host.RegEnumKeys(path.root, path.subKey);
+    if ((values && !values->empty()) || (subKeys && !subKeys->empty())) continue;
+    report.Note("the registry key " + key + " stays");
+  }
 }
 
 }  // namespace sx

@@ -14,7 +14,14 @@ namespace sx {
 // What the uninstallation could not undo, one line each, for the closing message.
 struct TUninstallReport {
   std::vector<std::string> leftovers;
+  size_t atRestart = 0;  // of them, those the next restart removes
   void Note(std::string line) { leftovers.push_back(std::move(line)); }
+  void NoteAtRestart(std::string line) {
+    Note(std::move(line));
+    ++atRestart;
+  }
+  // Something stayed that nothing will remove: the log is needed to run the uninstaller again.
+  bool Failed() const { return leftovers.size() > atRestart; }
 };
 
 // Where Windows keeps the shared-file counts.
@@ -48,10 +55,12 @@ std::set<std::string> ReleaseSharedFiles(const std::vector<std::string>& shared,
 // Deletes a file (read-only ones too); one that cannot be deleted now goes at the next restart.
 void RemoveFile(std::string_view path, TUninstallReport& report);
 // Removes the folders that are empty, deepest first. Non-empty folders stay silently: they hold
-// what the user made.
-void RemoveEmptyFolders(const std::vector<std::string>& folders);
-// Deletes the keys that have no sub-keys left, deepest first.
-void DeleteEmptyKeys(const std::vector<std::string>& keys);
+// what the user made. One that cannot be removed although empty, or while files wait for the next
+// restart, goes at the next restart (noted).
+void RemoveEmptyFolders(const std::vector<std::string>& folders, TUninstallReport& report);
+// Deletes the keys that have no sub-keys left, deepest first; an empty key that cannot be deleted
+// is noted.
+void DeleteEmptyKeys(const std::vector<std::string>& keys, TUninstallReport& report);
 
 // The upper-cased form paths are compared in.
 std::string PathId(std::string_view path);

@@ -382,8 +382,8 @@ bool TqvIniFile::UpdateFile() {
   // Without room for the journal the rewrite would most likely stop half-way: keep the old file.
   if (!journaled && host.LastError() == host::kErrorDiskFull) return false;
   if (!WriteInPlace(*handle_, content)) return false;  // the journal restores it at the next load
-  if (journaled) host.DeleteFile(journal);
-  return true;
+  // A journal that stays would be taken for an interrupted rewrite: the caller must know.
+  return !journaled || host.DeleteFile(journal);
 }
 
 }  // namespace sx

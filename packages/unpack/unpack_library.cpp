@@ -501,7 +501,13 @@ bool Walk(mscab_decompressor* cabd) {
         Fail(std::string(MspackErrorText(result)) + " while extracting \"" + name + "\"");
         return false;
       }
-      g.fs.setFileInfo(g.fs.context, record.destination, record.dateTime, record.attributes & 0x27);
+      // A file without its time and attributes is not the archive's file: it goes, as a
+      // partly written one does.
+      if (!g.fs.setFileInfo(g.fs.context, record.destination, record.dateTime, record.attributes & 0x27)) {
+        g.fs.remove(g.fs.context, record.destination);
+        Fail(std::string("cannot set the time and attributes of \"") + name + "\"");
+        return false;
+      }
       if (g.notify(kNotifyFileDone, &record) == kUnpackStop) return true;
     } else {
       // Not written, but decompressed all the same: every data block passes the decipher

@@ -145,15 +145,19 @@ TEST_F(Uninstall, AFileInUseGoesAtTheNextRestartAndTheUserIsTold) {
   TUninstallOutcome outcome = RunUninstall(kLog, {});
   EXPECT_EQ(outcome.result, TUninstallResult::kIncomplete);
   EXPECT_NE(UninstallExitCode(outcome), 0);
-  EXPECT_EQ(outcome.leftovers, std::vector<std::string>{"C:\\App\\readme.txt will be removed at the next restart"});
+  // The folder that holds the file goes with it.
+  EXPECT_EQ(outcome.leftovers, (std::vector<std::string>{"C:\\App\\readme.txt will be removed at the next restart",
+                                                         "C:\\App will be removed at the next restart"}));
   ASSERT_EQ(boxes.boxes.size(), 2u);
   EXPECT_EQ(boxes.boxes[1],
-            "Demo removal: Demo Product was removed, except for:\r\nC:\\App\\readme.txt will be removed at the next restart");
+            "Demo removal: Demo Product was removed, except for:\r\nC:\\App\\readme.txt will be removed at the next "
+            "restart\r\nC:\\App will be removed at the next restart");
   std::vector<uint8_t> pending;
   ASSERT_TRUE(RegReadBinary("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager",
                             "PendingFileRenameOperations", pending));
   const std::string operations(pending.begin(), pending.end());
   EXPECT_NE(operations.find("C:\\App\\readme.txt"), std::string::npos);
+  EXPECT_GT(operations.find(std::string("C:\\App\0", 7)), operations.find("C:\\App\\readme.txt")) << "the folder after its file";
   // Everything else went; the folder waits for the file.
   EXPECT_TRUE(Exists("C:\\App\\readme.txt"));
   EXPECT_FALSE(Exists("C:\\App\\bin"));
