@@ -222,10 +222,7 @@ class FaultInjection : public ::testing::Test {
     host::SetCurrentHost(&machine.host());
     if (outcome.removeSelf) {
       machine.host().DeleteFile(command.program);
-      if (outcome.removeSelfFolder) {
-        std::string folder = command.program.substr(0, command.program.find_last_of('\\'));
-        machine.host().RemoveFolder(folder);
-      }
+      for (const std::string& folder : outcome.foldersAfterSelf) machine.host().RemoveFolder(folder);
     }
     return outcome;
   }
