@@ -8,7 +8,7 @@
 
 #include "engine/engine_context.h"
 #include "engine/program.h"
-#include "host/posix/posix_host.h"
+#include "host/machine.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     }
   std::unique_ptr<sx::host::Host> host;
   try {
-    host = sx::host::OpenPosixHost(sx::host::DefaultMachineFolder());
+    host = sx::host::OpenMachine();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "sxengine: %s\n", e.what());
     return 255;

@@ -6,3 +6,5 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/build.sh" "$@"
 cd "${SX_BUILD_DIR:-$root/build}"
 ctest --output-on-failure -j "$(nproc)"
+# The Windows build, tested under Wine.
+"$root/scripts/test-windows.sh"

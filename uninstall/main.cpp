@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "host/host.h"
-#include "host/posix/posix_host.h"
+#include "host/machine.h"
 #include "uninstall/uninstall_run.h"
 #include "util/folder_path.h"
 #include "util/self_delete.h"
@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
     }
   std::unique_ptr<sx::host::Host> host;
   try {
-    host = sx::host::OpenPosixHost(sx::host::DefaultMachineFolder());
+    host = sx::host::OpenMachine();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "Uninstall.exe: %s\n", e.what());
     return 255;

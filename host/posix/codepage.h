@@ -1,7 +1,8 @@
 // Conversion between a Windows code page and Unicode, and case mapping by a code page.
 //
 // Single-byte code pages (1250-1258, 437, 850, 866, ...) are served from tables built once with
-// iconv; multi-byte ones (932, 936, 949, 950) go through iconv on every call. Characters a code
+// iconv (MultiByteToWideChar on Windows); multi-byte ones (932, 936, 949, 950) go through the
+// system on every call. Characters a code
 // page cannot hold become '?', as WideCharToMultiByte does. Safe to share across threads once made.
 #pragma once
 
@@ -34,8 +35,11 @@ class CodePage {
   std::string Lower(std::string_view text) const;
 
  private:
-  std::u16string IconvToUtf16(std::string_view text) const;
-  std::string IconvFromUtf16(std::u16string_view text) const;
+  // Multi-byte code pages convert through the system on every call.
+  std::u16string MultiByteToUtf16(std::string_view text) const;
+  std::string MultiByteFromUtf16(std::u16string_view text) const;
+  // The reverse table and the case tables, from toUnicode_ and singleByte_.
+  void BuildTables();
 
   uint32_t number_;
   std::string iconvName_;

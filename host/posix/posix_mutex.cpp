@@ -44,6 +44,17 @@ class LockFileMutex final : public NamedMutex {
 }  // namespace
 
 std::unique_ptr<NamedMutex> PosixHost::CreateNamedMutex(std::string_view name) {
+  // A backslash separates a namespace ("Global\", "Local\") from the name, as in Windows'
+  // object names: any other backslash names a namespace that does not exist. "Local\" is the
+  // session's own namespace, where names without one live too.
+  constexpr std::string_view kLocal = "Local\\", kGlobal = "Global\\";
+  if (name.substr(0, kLocal.size()) == kLocal) name.remove_prefix(kLocal.size());
+  std::string_view plain = name;
+  if (plain.substr(0, kGlobal.size()) == kGlobal) plain.remove_prefix(kGlobal.size());
+  if (plain.find('\\') != std::string_view::npos) {
+    SetLastError(kErrorPathNotFound);
+    return nullptr;
+  }
   const std::string folder = machineFolder_ + "/mutexes";
   if (mkdir(folder.c_str(), 0755) != 0 && errno != EEXIST) {
     SetLastError(kErrorAccessDenied);

@@ -1,11 +1,10 @@
 // The terminal the wizard talks to: standard input and output when both are terminals. Keys are
 // read one at a time without echo while a dialog runs (RawMode), and the screen is written with
-// plain ANSI sequences.
+// plain ANSI sequences. The system's part lives in terminal_posix.cpp and terminal_win32.cpp.
 #pragma once
 
+#include <memory>
 #include <string>
-
-#include <termios.h>
 
 namespace sxwizard {
 
@@ -34,8 +33,8 @@ class Terminal {
     RawMode& operator=(const RawMode&) = delete;
 
    private:
-    termios saved_{};
-    bool active_ = false;
+    struct Saved;  // the terminal's settings before (terminal_posix.cpp, terminal_win32.cpp)
+    std::unique_ptr<Saved> saved_;
   };
 
   // The next key; kEnd when input ended or failed. Call inside a RawMode.
@@ -46,6 +45,11 @@ class Terminal {
   static int Height();  // rows, 24 when unknown
   static void Write(const std::string& text);
   static void Clear();  // clears the screen and homes the cursor
+
+ private:
+  // Reads what is waiting, at least one byte ("" at the end of input); after an Escape, waits
+  // briefly for the rest of a sequence, because a lone Escape and an arrow key start alike.
+  static std::string ReadPending();
 };
 
 }  // namespace sxwizard

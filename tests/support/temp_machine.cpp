@@ -15,6 +15,8 @@
 
 namespace sx::test {
 
+bool RunningUnderWine() { return false; }
+
 TempMachine::TempMachine(const std::string& sxmachineIni) {
   std::string pattern = (std::filesystem::temp_directory_path() / "sxmachine-XXXXXX").string();
   if (!mkdtemp(pattern.data())) throw std::runtime_error("cannot create a temporary machine folder");

@@ -30,6 +30,9 @@ class TempMachine {
   sx::host::Host* previous_ = nullptr;
 };
 
+// True when the test runs on Wine rather than on Windows or the simulated machine.
+bool RunningUnderWine();
+
 // Whole content of a host file ("" when missing), and writing one (with its folders).
 std::string ReadHostFile(const std::string& path);
 void WriteHostFile(const std::string& path, const std::string& content);

@@ -61,13 +61,10 @@ class UnpackLibrary {
     if (!host.CreateFolder(folder_) && host.LastError() != host::kErrorAlreadyExists) return;
     std::strcpy(g_libraryFolder, hostFolder->c_str());
     std::strcpy(g_libraryFile, (*hostFolder + "/unpack.dll").c_str());
-    struct sigaction action = {};
-    action.sa_handler = RemoveLibraryAndExit;
-    sigemptyset(&action.sa_mask);
     for (size_t i = 0; i < kSignals.size(); ++i) {
-      sigaction(kSignals[i], nullptr, &previous_[i]);
+      previous_[i] = std::signal(kSignals[i], RemoveLibraryAndExit);
       // A signal ignored by whoever started us (nohup, a background job) stays ignored.
-      if (previous_[i].sa_handler != SIG_IGN) sigaction(kSignals[i], &action, nullptr);
+      if (previous_[i] == SIG_IGN) std::signal(kSignals[i], SIG_IGN);
     }
     g_libraryWritten = 1;
     path_ = WriteUnpackLibrary(folder_);
@@ -80,7 +77,7 @@ class UnpackLibrary {
     if (!path_.empty()) host.DeleteFile(path_);
     host.RemoveFolder(folder_);
     g_libraryWritten = 0;
-    for (size_t i = 0; i < kSignals.size(); ++i) sigaction(kSignals[i], &previous_[i], nullptr);
+    for (size_t i = 0; i < kSignals.size(); ++i) std::signal(kSignals[i], previous_[i]);
     g_libraryFolder[0] = '\0';
   }
   UnpackLibrary(const UnpackLibrary&) = delete;
@@ -88,10 +85,16 @@ class UnpackLibrary {
   bool ok() const { return !path_.empty(); }
 
  private:
+#ifdef _WIN32
+  // Ctrl-C, Ctrl-Break, and an end asked for.
+  static constexpr std::array<int, 3> kSignals = {SIGINT, SIGBREAK, SIGTERM};
+#else
   // Ctrl-C, Ctrl-\, kill, a closed terminal, and a reader that went away ("| head").
   static constexpr std::array<int, 5> kSignals = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGPIPE};
+#endif
+  using Handler = void (*)(int);
   std::string folder_, path_;
-  struct sigaction previous_[kSignals.size()] = {};
+  std::array<Handler, kSignals.size()> previous_ = {};
 };
 
 std::string AttributeLetters(uint32_t attributes) {

@@ -1,12 +1,12 @@
 #include "tools/sxtool/tool_host.h"
 
-#include "host/posix/posix_host.h"
+#include "host/machine.h"
 #include "platform/ini_cache.h"
 
 namespace sx::tool {
 
 ToolHost::ToolHost()
-    : host_(sx::host::OpenPosixHost(sx::host::DefaultMachineFolder())),
+    : host_(sx::host::OpenMachine()),
       previous_(sx::host::SetCurrentHost(host_.get())) {}
 
 ToolHost::~ToolHost() {
