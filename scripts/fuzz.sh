@@ -3,7 +3,8 @@
 # each for SECONDS (default 60), one after the other. New inputs go to the build folder's
 # corpus/<target>/; the committed seeds in fuzz/corpus/<target>/ are only read. A crash, leak,
 # time-out or sanitizer report leaves its input in <build>/artifacts/ and makes the exit status
-# non-zero. Extra arguments go to every target (e.g. -jobs=2 -workers=2).
+# non-zero. Extra arguments go to every target (e.g. -jobs=2 -workers=2); SX_FUZZ_TARGETS names
+# the targets to run ("package pdb"), all by default.
 # Prints one line per target: executions, coverage (cov: edges, ft: features), corpus size.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,9 +25,9 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
 failed=()
 printf '%-18s %12s %8s %8s %8s  %s\n' target executions cov ft corpus result
-for source in "$root"/fuzz/*_fuzz.cpp; do
-  target=$(basename "$source" .cpp)
-  name=${target%_fuzz}
+names=${SX_FUZZ_TARGETS:-$(cd "$root/fuzz" && ls *_fuzz.cpp | sed 's/_fuzz\.cpp$//')}
+for name in $names; do
+  target=${name}_fuzz
   corpus=$build/corpus/$name
   mkdir -p "$corpus"
   log=$build/$name.log
