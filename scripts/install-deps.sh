@@ -3,7 +3,8 @@
 set -euo pipefail
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev libmspack-dev
           zlib1g-dev libexpat1-dev cabextract gcab liblnk-utils
-          fonts-dejavu-core tmux)
+          fonts-dejavu-core tmux
+          clang libclang-rt-14-dev)  # clang: the fuzz targets (libFuzzer) of scripts/fuzz.sh
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
