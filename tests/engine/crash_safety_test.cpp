@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -136,13 +137,14 @@ class CrashSafety : public ::testing::Test {
 };
 
 TEST_F(CrashSafety, KilledAnywhereTheNextRunRepairsAndCleansUp) {
-  // One run to the end tells how long an installation takes.
-  Clock::duration length;
-  {
+  // Runs to the end tell how long an installation takes (the shorter of two: the first may pay for
+  // cold caches); the kills land within the first three quarters of that.
+  Clock::duration length = Clock::duration::max();
+  for (int run = 0; run < 2; ++run) {
     auto machine = NewMachine();
     const auto start = Clock::now();
     ASSERT_EQ(Wait(Start(*machine)), 0);
-    length = Clock::now() - start;
+    length = std::min(length, (Clock::now() - start) * 3 / 4);
     ASSERT_EQ(InstalledFiles(*machine).size(), kFiles + 3u) << "payload, Uninstall.exe, install.log and .sss";
   }
   std::mt19937 moments(20261207);
