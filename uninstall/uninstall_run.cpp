@@ -89,13 +89,20 @@ class Uninstaller {
     UndoFiles(outcome);
     UndoContainers();
     host::CurrentHost().RegFlush();
-    // While the log and the entry stay, the uninstaller stays with them: it is run again.
+    outcome.leftovers = report_.leftovers;
     if (report_.Failed()) {
+      // While the log and the entry stay, the uninstaller stays with them: it is run again.
       outcome.removeSelf = false;
       outcome.foldersAfterSelf.clear();
+      outcome.result = TUninstallResult::kIncomplete;
+      // Shown in silent runs too, as a stop is: somebody has to run the uninstaller again.
+      ShowErrorBox(WithName(Text("Failed", "%s could not be removed completely. Run the uninstallation again to "
+                                           "remove the rest; this stays for now:"),
+                            name_) +
+                   Joined(report_.leftovers));
+      return outcome;
     }
 
-    outcome.leftovers = report_.leftovers;
     outcome.result = report_.leftovers.empty() ? TUninstallResult::kDone : TUninstallResult::kIncomplete;
     if (!options_.silent) {
       if (outcome.result == TUninstallResult::kDone)

@@ -149,6 +149,9 @@ TEST_F(Uninstall, AStoppedRunKeepsItsLogAndTheSecondRunFinishesWithoutReleasingC
   EXPECT_EQ(outcome.result, TUninstallResult::kIncomplete);
   EXPECT_EQ(UninstallExitCode(outcome), -1);
   EXPECT_EQ(outcome.leftovers, std::vector<std::string>{"the font registration \"Demo (TrueType)\" stays"});
+  EXPECT_EQ(boxes.boxes, std::vector<std::string>{"Demo removal: Demo Product could not be removed completely. Run the "
+                                                  "uninstallation again to remove the rest; this stays for now:\r\n"
+                                                  "the font registration \"Demo (TrueType)\" stays"});
   EXPECT_FALSE(outcome.removeSelf);
   EXPECT_TRUE(RegValueExists(kFonts, "Demo (TrueType)"));
   EXPECT_TRUE(Exists(kLog));
@@ -163,6 +166,7 @@ TEST_F(Uninstall, AStoppedRunKeepsItsLogAndTheSecondRunFinishesWithoutReleasingC
   boxes.refusedValues.clear();
   outcome = RunUninstall(kLog, options);
   EXPECT_EQ(outcome.result, TUninstallResult::kDone) << Leftovers(outcome);
+  EXPECT_EQ(boxes.boxes.size(), 1u);
   EXPECT_FALSE(RegValueExists(kFonts, "Demo (TrueType)"));
   // The other product's count stays, and so does its file; the uninstaller, no longer counted,
   // goes after it has ended.
