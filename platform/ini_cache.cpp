@@ -47,6 +47,10 @@ TqvIniFile* OpenLocked(IniCache& cache, std::string_view fileName, bool readOnly
     it = cache.documents.end();
   }
   if (it == cache.documents.end()) {
+    // A journal left by a failed or interrupted rewrite is finished or discarded by the first
+    // access, which therefore loads the file writable: a read-only document would only read
+    // through it and leave it for ever.
+    if (readOnly && TqvIniFile::HasJournal(IniFullFileName(fileName))) readOnly = false;
     std::unique_ptr<TqvIniFile> document;
     try {
       document = std::make_unique<TqvIniFile>(fileName, readOnly, /*skipComments=*/true,

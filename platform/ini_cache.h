@@ -10,7 +10,9 @@
 // is on, which it is until the main flow switches it off at its beginning.
 //
 // Reads open a document read-only, writes open it writable: a cached read-only document is freed
-// and loaded afresh when a write needs the file (a writable one also serves reads). Changes reach
+// and loaded afresh when a write needs the file (a writable one also serves reads). A file with
+// a rewrite journal beside it is always loaded writable, so the first access of any kind
+// finishes the interrupted rewrite or discards the stale journal. Changes reach
 // the file when the document is freed (IniCloseFile, IniCloseAll) or flushed (an IniWriteString
 // with empty section, key and value).
 //

@@ -14,9 +14,10 @@ namespace sx {
 namespace {
 
 // The sections the uninstaller acts on; every other section holds texts.
-constexpr std::array<std::string_view, 14> kEntrySections{
+constexpr std::array<std::string_view, 15> kEntrySections{
     "CopyFiles", "AddReg", "AddIni", "Shortcuts", "CreateDirs", "CreateKeys", "RegServers",
-    "RegFonts", "SharedFiles", "PreRunApp", "RunApp", "SharedAssemblies", "EnvVars", "Strings"};
+    "RegFonts", "SharedFiles", "PreRunApp", "RunApp", "SharedAssemblies", "EnvVars", "Strings",
+    kSharedReleasedSection};
 
 bool SameName(std::string_view a, std::string_view b) {
   return host::CurrentHost().CompareLocale(a, b, true) == 0;
@@ -190,6 +191,13 @@ TUninstallLog ReadUninstallLog(std::string_view path) {
     if (Trim(line.value).empty()) Refuse("SharedAssemblies", line.text, "names no assembly");
     log.assemblies.push_back(line.value);
   }
+  for (const Line& line : LinesOf(*ini, kSharedReleasedSection)) {
+    const std::string count = Trim(line.value);
+    const bool number = !count.empty() && count.size() < 10 &&
+                        std::all_of(count.begin(), count.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!IsFullWindowsPath(line.key) || !number) Refuse(kSharedReleasedSection, line.text, "is not a released count");
+    log.sharedReleased.emplace_back(line.key, std::stoi(count));
+  }
   log.before = Programs(*ini, "PreRunApp");
   log.after = Programs(*ini, "RunApp");
 
@@ -202,6 +210,18 @@ TUninstallLog ReadUninstallLog(std::string_view path) {
     log.textSections.emplace_back(section, std::move(lines));
   }
   return log;
+}
+
+bool RecordSharedReleased(std::string_view logPath, const std::vector<std::pair<std::string, int32_t>>& counts) {
+  try {
+    // Every line kept as written: the rest of the log must read as before.
+    TqvIniFile log(logPath, false, /*skipComments=*/false, /*skipLinesWithoutEquals=*/false,
+                   /*trimAroundEquals=*/false, /*stripQuotes=*/false);
+    for (const auto& [path, count] : counts) log.WriteString(kSharedReleasedSection, path, std::to_string(count));
+    return log.UpdateFile();
+  } catch (const EIniFileError&) {
+    return false;
+  }
 }
 
 std::string UninstallText(const TUninstallLog& log, std::string_view section, std::string_view key,

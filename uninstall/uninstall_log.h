@@ -9,6 +9,7 @@
 // that a damaged or hand-edited log never leads to a partial or misdirected uninstallation.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -59,12 +60,22 @@ struct TUninstallLog {
   std::vector<TUninstallFont> fonts;
   std::vector<TUninstallEnvVar> envVars;
   std::vector<TUninstallProgram> before, after;  // by their counter
+  // SharedReleased: the value each shared count was set to (0: the count was deleted) by an
+  // earlier run that did not finish, recorded before the counts were changed. A second run
+  // must not release them again.
+  std::vector<std::pair<std::string, int32_t>> sharedReleased;
   // The "key=value" lines of every other section (the uninstaller's texts), by section.
   std::vector<std::pair<std::string, std::vector<std::string>>> textSections;
 };
 
 // Reads and checks the log at the Windows path. Raises EUninstallLogError.
 TUninstallLog ReadUninstallLog(std::string_view path);
+
+// The log's section of released shared counts.
+inline constexpr char kSharedReleasedSection[] = "SharedReleased";
+// Records in the log file the counts the shared files' values are about to be set to, adding to
+// (or replacing) what it records already. False when the log could not be written.
+bool RecordSharedReleased(std::string_view logPath, const std::vector<std::pair<std::string, int32_t>>& counts);
 
 // The text of `key` in the section `section` of the log's texts (ignoring case), with "||" turned
 // back into line breaks; `def` when the log has none.

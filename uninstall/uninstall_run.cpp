@@ -10,6 +10,7 @@
 #include "uninstall/uninstall_log.h"
 #include "uninstall/uninstall_steps.h"
 #include "util/folder_path.h"
+#include "util/ini_file.h"
 #include "util/message_boxes.h"
 #include "util/str_utils.h"
 
@@ -88,8 +89,20 @@ class Uninstaller {
     UndoFiles(outcome);
     UndoContainers();
     host::CurrentHost().RegFlush();
-
     outcome.leftovers = report_.leftovers;
+    if (report_.Failed()) {
+      // While the log and the entry stay, the uninstaller stays with them: it is run again.
+      outcome.removeSelf = false;
+      outcome.foldersAfterSelf.clear();
+      outcome.result = TUninstallResult::kIncomplete;
+      // Shown in silent runs too, as a stop is: somebody has to run the uninstaller again.
+      ShowErrorBox(WithName(Text("Failed", "%s could not be removed completely. Run the uninstallation again to "
+                                           "remove the rest; this stays for now:"),
+                            name_) +
+                   Joined(report_.leftovers));
+      return outcome;
+    }
+
     outcome.result = report_.leftovers.empty() ? TUninstallResult::kDone : TUninstallResult::kIncomplete;
     if (!options_.silent) {
       if (outcome.result == TUninstallResult::kDone)
@@ -122,7 +135,7 @@ class Uninstaller {
   // The files, except those another product still counts on and the running uninstaller, which
   // goes after it has ended.
   void UndoFiles(TUninstallOutcome& outcome) {
-    const std::set<std::string> kept = ReleaseSharedFiles(log_.sharedFiles, report_);
+    const std::set<std::string> kept = ReleaseSharedFiles(log_, report_);
     const std::string self = options_.selfPath.empty() ? std::string() : PathId(options_.selfPath);
     std::set<std::string> done;
     auto remove = [&](const std::string& path) {
@@ -168,6 +181,8 @@ class Uninstaller {
       if (!RegDeleteKeyPath(entry, true) && RegKeyExists(entry)) report_.Note("the uninstall entry " + entry + " stays");
     if (report_.Failed()) return;
     RemoveFile(log_.path, report_);
+    // The journal of a log rewrite (the released shared counts) that a failed run left.
+    RemoveFile(TqvIniFile::JournalName(log_.path), report_);
     RemoveEmptyFolders(log_.folders, report_);
   }
 

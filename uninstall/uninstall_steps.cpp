@@ -168,6 +168,9 @@ bool RunUninstallPrograms(const std::vector<TUninstallProgram>& programs, TUnins
     const std::string file = Unquote(Trim(program.cmdLine), '"');
     const std::string folder = Unquote(Trim(program.workDir), '"');
     const int show = ShowCommandOf(program.windowCode);
+    // A program of the product that a stopped earlier run removed with the other files cannot
+    // run any more; failing on it would make the uninstallation impossible to finish.
+    if (IsFullWindowsPath(file) && !Exists(file)) continue;
     if (!program.wait) {
       if (!host.ShellExecute(file, program.args, folder, show)) report.Note("\"" + file + "\" could not be started");
       continue;
@@ -198,7 +201,7 @@ void DeleteShortcuts(const std::vector<std::string>& links, TUninstallReport& re
   for (auto link = links.rbegin(); link != links.rend(); ++link) RemoveFile(*link, report);
 }
 
-void UnregisterFonts(const std::vector<TUninstallFont>& fonts, TUninstallReport&) {
+void UnregisterFonts(const std::vector<TUninstallFont>& fonts, TUninstallReport& report) {
   auto& host = host::CurrentHost();
   const std::string key = FontsKey();
   bool removed = false;
@@ -207,7 +210,11 @@ void UnregisterFonts(const std::vector<TUninstallFont>& fonts, TUninstallReport&
     // a registration that names another file belongs to someone else.
     std::string registered = RegReadString(key, font->name, "");
     if (!SamePath(registered, font->file) && !SamePath(registered, FileNameOf(font->file))) continue;
-    RegDeleteValue(key, font->name);
+    // A registration that stays would name a file that is gone: the next run must try again.
+    if (!RegDeleteValue(key, font->name)) {
+      report.Note("the font registration \"" + font->name + "\" stays");
+      continue;
+    }
     // The font may not be loaded in this session; then there is nothing to release.
     host.RemoveFontResource(font->file);
     removed = true;
@@ -221,6 +228,11 @@ void DeleteIniEntries(const std::vector<TUninstallIniEntry>& entries, const std:
   for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
     if (IniReadString(entry->file, entry->section, entry->key, "\x01") == "\x01") continue;
     IniDeleteKey(entry->file, entry->section, entry->key);
+    // A file that cannot be opened for writing keeps the key.
+    if (IniReadString(entry->file, entry->section, entry->key, "\x01") != "\x01") {
+      report.Note("the INI entry [" + entry->section + "] " + entry->key + " of " + entry->file + " stays");
+      continue;
+    }
     std::vector<std::string> keys;
     IniReadKeyNames(entry->file, entry->section, keys);
     if (keys.empty()) IniWriteString(entry->file, entry->section, "", "");  // erases the section
@@ -280,22 +292,48 @@ void RemoveAssemblies(const std::vector<std::string>& assemblies, const std::vec
   }
 }
 
-std::set<std::string> ReleaseSharedFiles(const std::vector<std::string>& shared, TUninstallReport& report) {
+std::set<std::string> ReleaseSharedFiles(const TUninstallLog& log, TUninstallReport& report) {
+  struct Release {
+    std::string path;
+    int32_t count;  // the value it gets; 0 deletes it
+  };
   std::set<std::string> kept;
-  for (const std::string& path : shared) {
-    int32_t count = RegReadInteger(kSharedDllsKey, path, -1);
+  std::vector<Release> releases;
+  std::vector<std::pair<std::string, int32_t>> toRecord;
+  for (const std::string& path : log.sharedFiles) {
+    const int32_t count = RegReadInteger(kSharedDllsKey, path, -1);
+    auto recorded = std::find_if(log.sharedReleased.begin(), log.sharedReleased.end(),
+                                 [&](const auto& r) { return SamePath(r.first, path); });
+    // An earlier run released this count already when it holds the recorded value.
+    if (recorded != log.sharedReleased.end() && (count == recorded->second || (count < 0 && recorded->second == 0))) {
+      if (recorded->second > 0) kept.insert(PathId(path));
+      continue;
+    }
     if (count < 0) {
       // Without a count nobody can tell who else uses the file: it stays.
       kept.insert(PathId(path));
       continue;
     }
-    if (count > 1) {
-      if (!RegWriteInteger(kSharedDllsKey, path, static_cast<uint32_t>(count - 1)))
-        report.Note("the shared count of " + path + " could not be lowered");
-      kept.insert(PathId(path));
-    } else if (!RegDeleteValue(kSharedDllsKey, path)) {
-      report.Note("the shared count of " + path + " could not be removed");
-      kept.insert(PathId(path));
+    releases.push_back({path, count - 1});
+    if (recorded == log.sharedReleased.end() || recorded->second != count - 1) toRecord.emplace_back(path, count - 1);
+  }
+  // The log learns first what the counts become, so that a run stopped half-way does not lead
+  // the next run to lower them once more (taking away another product's count).
+  if (!toRecord.empty() && !RecordSharedReleased(log.path, toRecord)) {
+    for (const Release& release : releases) {
+      report.Note("the shared count of " + release.path + " stays: the log could not be written");
+      kept.insert(PathId(release.path));
+    }
+    return kept;
+  }
+  for (const Release& release : releases) {
+    if (release.count > 0) {
+      if (!RegWriteInteger(kSharedDllsKey, release.path, static_cast<uint32_t>(release.count)))
+        report.Note("the shared count of " + release.path + " could not be lowered");
+      kept.insert(PathId(release.path));
+    } else if (!RegDeleteValue(kSharedDllsKey, release.path)) {
+      report.Note("the shared count of " + release.path + " could not be removed");
+      kept.insert(PathId(release.path));
     }
   }
   return kept;

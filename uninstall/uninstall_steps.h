@@ -28,7 +28,8 @@ struct TUninstallReport {
 inline constexpr char kSharedDllsKey[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs\\";
 
 // Runs the programs in order; a waited-for program with the exit-code check that fails stops the
-// rest. False then, with the failure noted.
+// rest. False then, with the failure noted. A program named by a full path that is gone is
+// passed over (an earlier run that stopped removed it with the product's files).
 bool RunUninstallPrograms(const std::vector<TUninstallProgram>& programs, TUninstallReport& report);
 
 // Takes back environment changes: a path-list addition loses its added parts, a variable set
@@ -48,9 +49,11 @@ void UnregisterServers(const std::vector<std::string>& servers, TUninstallReport
 void RemoveAssemblies(const std::vector<std::string>& assemblies, const std::vector<std::string>& files,
                       TUninstallReport& report);
 
-// Decrements the shared counts. The result: the files that others still use (their count stays
-// above zero, or nobody counted them), upper-cased; the others lose their count value.
-std::set<std::string> ReleaseSharedFiles(const std::vector<std::string>& shared, TUninstallReport& report);
+// Decrements the shared counts of the log's SharedFiles, except those an earlier run released
+// already (SharedReleased), after recording the new counts in the log file. The result: the
+// files that others still use (their count stays above zero, or nobody counted them), or whose
+// count could not be released, upper-cased; the others lose their count value.
+std::set<std::string> ReleaseSharedFiles(const TUninstallLog& log, TUninstallReport& report);
 
 // Deletes a file (read-only ones too); one that cannot be deleted now goes at the next restart.
 void RemoveFile(std::string_view path, TUninstallReport& report);

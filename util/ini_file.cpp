@@ -97,9 +97,19 @@ void TqvIniFile::SetDuplicateSectionHandler(DuplicateSectionHandler handler, int
   duplicateData_ = userData;
 }
 
+std::string TqvIniFile::JournalName(std::string_view fileName) {
+  return std::string(fileName) + std::string(kJournalSuffix);
+}
+
+bool TqvIniFile::HasJournal(std::string_view fullFileName) {
+  if (fullFileName.empty()) return false;
+  auto info = host::CurrentHost().GetFileInfo(JournalName(fullFileName));
+  return info && !(info->attributes & host::kAttrDirectory);
+}
+
 bool TqvIniFile::JournalIsCurrent() {
   auto& host = host::CurrentHost();
-  const std::string journal = fileName_ + std::string(kJournalSuffix);
+  const std::string journal = JournalName(fileName_);
   auto journalInfo = host.GetFileInfo(journal);
   if (!journalInfo || (journalInfo->attributes & host::kAttrDirectory)) return false;
   auto fileInfo = host.GetFileInfo(fileName_);
@@ -112,7 +122,10 @@ void TqvIniFile::Load() {
   modified_ = false;
   handle_.reset();
   auto& host = host::CurrentHost();
-  if (!host.GetFileInfo(fileName_)) return;  // a missing file is an empty document
+  if (!host.GetFileInfo(fileName_)) {  // a missing file is an empty document
+    if (!readOnly_ && HasJournal(fileName_)) host.DeleteFile(JournalName(fileName_));
+    return;
+  }
   // A writable document keeps other writers out for as long as it lives; a read-only one lets
   // everybody read and write.
   const host::OpenOptions options = readOnly_
@@ -123,7 +136,7 @@ void TqvIniFile::Load() {
 
   std::unique_ptr<host::File> journalFile;
   if (JournalIsCurrent()) {
-    const std::string journal = fileName_ + std::string(kJournalSuffix);
+    const std::string journal = JournalName(fileName_);
     // A writable document holds the file, so it can finish the interrupted rewrite now.
     std::optional<std::string> content;
     if (!readOnly_) content = ReadFileContent(journal);
@@ -377,7 +390,7 @@ bool TqvIniFile::UpdateFile() {
     if (!handle_) return false;
   }
   const std::string content = Serialize();
-  const std::string journal = fileName_ + std::string(kJournalSuffix);
+  const std::string journal = JournalName(fileName_);
   const bool journaled = WriteFileAtomic(journal, content);
   // Without room for the journal the rewrite would most likely stop half-way: keep the old file.
   if (!journaled && host.LastError() == host::kErrorDiskFull) return false;

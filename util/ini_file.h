@@ -31,7 +31,8 @@
 // interrupted: when the file was changed at or after the journal's time (the rewrite had begun),
 // the journal's content is the document's content, and a writable document copies it back over
 // the file; an older file means the rewrite never touched it (or the file was put back from a
-// copy since), and the stale journal is discarded.
+// copy since), and the stale journal is discarded. So is a journal whose file is gone: a rewrite
+// only starts on a file that exists, so the file was deleted after it.
 //
 // A failed write-back is not raised: `Modified` is cleared anyway (as for every write-back), but
 // UpdateFile() answers false, so callers that care can tell that the file does not hold the
@@ -83,6 +84,11 @@ class TqvIniFile {
   // The full name a document gives `fileName`: a name without folder part is taken from the
   // machine's Windows folder; a machine without one leaves it relative to the current folder.
   static std::string ExpandFileName(std::string_view fileName);
+  // Whether the file (a full name) has a journal beside it: a rewrite was interrupted, and only
+  // a writable document can finish it or discard it.
+  static bool HasJournal(std::string_view fullFileName);
+  // The name of the file's journal: the name with ".sxjournal" appended.
+  static std::string JournalName(std::string_view fileName);
 
   // Writes the current file back, closes it, forgets every section, takes the new name (see
   // ExpandFileName) and loads that file; an empty name gives an empty document without a file.

@@ -11,7 +11,9 @@
 // complete, and run again (and after the restart for files that were in use) the machine is as
 // it was before the installation.
 //
-// The product is examples/hello unless SX_FAULT_PROJECT names another project folder;
+// The product is the assembled Atlas sample (all kinds of changes: files, shared and
+// self-registering libraries, a font, INI entries, registry values, an environment addition)
+// unless SX_FAULT_PROJECT names another project folder (examples/hello runs fastest);
 // SX_FAULT_CALL=N runs only the run whose call N fails.
 #include <gtest/gtest.h>
 
@@ -56,7 +58,7 @@ std::pair<int, int> Calls(int total) {
 
 std::string ProductFolder() {
   const char* chosen = std::getenv("SX_FAULT_PROJECT");
-  return chosen && *chosen ? chosen : SX_EXAMPLES_DIR "/hello";
+  return chosen && *chosen ? chosen : SX_ATLAS_PROJECT;
 }
 
 // The fault host that also keeps the message boxes the run showed.

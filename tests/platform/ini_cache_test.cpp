@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/host.h"
 #include "platform/ini_cache.h"
 #include "tests/support/temp_machine.h"
 
@@ -124,6 +125,29 @@ TEST_F(IniCache, FailuresAreReportedNotRaised) {
   EXPECT_FALSE(IniCloseFile("C:\\blocker\\x.ini"));
   EXPECT_TRUE(IniWriteString("C:\\blocker\\y.ini", "S", "k", "v"));
   EXPECT_FALSE(IniCloseAll());
+}
+
+TEST_F(IniCache, AnyFirstAccessFinishesOrDiscardsALeftJournal) {
+  auto& host = machine_.host();
+  // A rewrite that failed after its journal: the file is half-written, the journal whole (and
+  // older than the file, which the rewrite touched). A read alone finishes the rewrite.
+  Put("drive_c/windows/app.ini", "[S]\r\nk=ne");
+  Put("drive_c/windows/app.ini.sxjournal", "[S]\r\nk=new\r\n\r\n");
+  const host::FileTime old = host::SystemTimeToFileTime({2001, 1, 0, 1, 12, 0, 0, 0});
+  ASSERT_TRUE(host.SetFileTimes("C:\\windows\\app.ini.sxjournal", nullptr, nullptr, &old));
+  EXPECT_EQ(IniReadString("app.ini", "S", "k", ""), "new");
+  EXPECT_EQ(Get("drive_c/windows/app.ini"), "[S]\r\nk=new\r\n\r\n");
+  EXPECT_FALSE(host.GetFileInfo("C:\\windows\\app.ini.sxjournal"));
+  IniCloseAll();
+  EXPECT_EQ(Get("drive_c/windows/app.ini"), "[S]\r\nk=new\r\n\r\n");
+
+  // A journal whose file was deleted since is stale: the read finds nothing, removes it and
+  // makes no file.
+  Put("drive_c/windows/gone.ini.sxjournal", "[S]\r\nk=v\r\n\r\n");
+  EXPECT_EQ(IniReadString("gone.ini", "S", "k", "none"), "none");
+  EXPECT_FALSE(host.GetFileInfo("C:\\windows\\gone.ini.sxjournal"));
+  IniCloseAll();
+  EXPECT_FALSE(host.GetFileInfo("C:\\windows\\gone.ini"));
 }
 
 TEST_F(IniCache, TwoThreadsShareTheCache) {

@@ -27,7 +27,8 @@
 namespace sx::test {
 
 // Answers message boxes from a script (IDOK when it runs out) and keeps "title: text" of each;
-// files named in `inUse` cannot be deleted (as a file in use on Windows). Font resource calls
+// files named in `inUse` cannot be deleted (as a file in use on Windows), registry values named
+// in `refusedValues` neither. Font resource calls
 // and font broadcasts are kept in `fontCalls`.
 class ScriptedBoxes : public host::HostWrapper {
  public:
@@ -42,6 +43,16 @@ class ScriptedBoxes : public host::HostWrapper {
         return false;
       }
     return HostWrapper::DeleteFile(path);
+  }
+  // Registry value names whose deletion is refused (access denied).
+  std::vector<std::string> refusedValues;
+  bool RegDeleteValue(host::RegRoot root, std::string_view subKey, std::string_view name) override {
+    for (const std::string& refused : refusedValues)
+      if (Inner().CompareLocale(refused, name, true) == 0) {
+        SetLastError(host::kErrorAccessDenied);
+        return false;
+      }
+    return HostWrapper::RegDeleteValue(root, subKey, name);
   }
   std::vector<std::string> fontCalls;
   bool RemoveFontResource(std::string_view path) override {

@@ -136,6 +136,48 @@ TEST_F(Uninstall, SharedFilesStayWhileAnotherProductCountsOnThem) {
   EXPECT_FALSE(RegKeyExists(kEntry));
 }
 
+TEST_F(Uninstall, AStoppedRunKeepsItsLogAndTheSecondRunFinishesWithoutReleasingCountsTwice) {
+  PrepareMachine();
+  InstallProduct();
+  WriteInstallLog();
+  TUninstallOptions options;
+  options.silent = true;
+  options.selfPath = "C:\\App\\Uninstall.exe";
+  // The font's registration cannot be deleted: the run goes on, then keeps the log and the entry.
+  boxes.refusedValues = {"Demo (TrueType)"};
+  TUninstallOutcome outcome = RunUninstall(kLog, options);
+  EXPECT_EQ(outcome.result, TUninstallResult::kIncomplete);
+  EXPECT_EQ(UninstallExitCode(outcome), -1);
+  EXPECT_EQ(outcome.leftovers, std::vector<std::string>{"the font registration \"Demo (TrueType)\" stays"});
+  EXPECT_EQ(boxes.boxes, std::vector<std::string>{"Demo removal: Demo Product could not be removed completely. Run the "
+                                                  "uninstallation again to remove the rest; this stays for now:\r\n"
+                                                  "the font registration \"Demo (TrueType)\" stays"});
+  EXPECT_FALSE(outcome.removeSelf);
+  EXPECT_TRUE(RegValueExists(kFonts, "Demo (TrueType)"));
+  EXPECT_TRUE(Exists(kLog));
+  EXPECT_TRUE(RegKeyExists(kEntry));
+  // The shared counts were released once, and the log says so.
+  EXPECT_EQ(RegReadInteger(kSharedDlls, "C:\\Common\\shared.dll", -1), 1);
+  EXPECT_FALSE(RegValueExists(kSharedDlls, "C:\\App\\Uninstall.exe"));
+  EXPECT_EQ(IniReadString(kLog, "SharedReleased", "C:\\Common\\shared.dll", ""), "1");
+  EXPECT_EQ(IniReadString(kLog, "SharedReleased", "C:\\App\\Uninstall.exe", ""), "0");
+  ASSERT_TRUE(IniCloseAll());
+
+  boxes.refusedValues.clear();
+  outcome = RunUninstall(kLog, options);
+  EXPECT_EQ(outcome.result, TUninstallResult::kDone) << Leftovers(outcome);
+  EXPECT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_FALSE(RegValueExists(kFonts, "Demo (TrueType)"));
+  // The other product's count stays, and so does its file; the uninstaller, no longer counted,
+  // goes after it has ended.
+  EXPECT_EQ(RegReadInteger(kSharedDlls, "C:\\Common\\shared.dll", -1), 1);
+  EXPECT_EQ(ReadFile("C:\\Common\\shared.dll"), "shared library");
+  EXPECT_TRUE(outcome.removeSelf);
+  EXPECT_FALSE(Exists(kLog));
+  EXPECT_FALSE(Exists(std::string(kLog) + ".sxjournal"));
+  EXPECT_FALSE(RegKeyExists(kEntry));
+}
+
 TEST_F(Uninstall, AFileInUseGoesAtTheNextRestartAndTheUserIsTold) {
   PrepareMachine();
   InstallProduct();
