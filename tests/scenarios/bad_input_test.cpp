@@ -83,10 +83,12 @@ TEST_F(BadInput, ADiskThatFillsUpDuringTheInstallation) {
   Project().Write("payload/core/huge.bin", RandomBytes(3 << 20, 4));
   Build({"--engine", SX_SETUP_ENGINE});  // the engine as setups carry it, without debug information
   // Room for the setup's preparation (the engine's copy for a resume, the uninstaller and the
-  // plug-in), not for the files.
+  // plug-in, whatever their build makes them weigh), not for the files.
   char drive[PATH_MAX];
   ASSERT_NE(realpath(Machine().HostPath("drive_c").c_str(), drive), nullptr);
-  const uint64_t room = std::filesystem::file_size(SX_SETUP_ENGINE) + (3 << 19);
+  const std::filesystem::path programs = std::filesystem::path(SX_SETUP_ENGINE).parent_path();
+  const uint64_t room = std::filesystem::file_size(SX_SETUP_ENGINE) + std::filesystem::file_size(programs / "Uninstall.exe") +
+                        std::filesystem::file_size(programs / "sxwizard.dll") + (1 << 20);
   SetMachineIni("[DiskSpace]\nC=" + std::to_string(host::BytesBelow(drive) + room) + "\n");
   WriteOlderFile("C:\\Program Files\\Gizmo\\gizmo.txt", "earlier text");  // replaced, then restored
   const auto tempBefore = TempEntries();
