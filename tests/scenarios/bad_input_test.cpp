@@ -30,8 +30,8 @@ class BadInput : public ScenarioTest {
 };
 
 TEST_F(BadInput, ADamagedSetupProgramIsRefusedOrRolledBack) {
-  ProductSpec spec;
-  WriteProduct(spec);
+  Product product;
+  WriteProduct(product);
   Project().Write("payload/core/gizmo.txt", "text");
   Project().Write("payload/core/large.bin", RandomBytes(200000, 3));
   Build({"--compression", "none"});
@@ -59,10 +59,10 @@ TEST_F(BadInput, ADamagedSetupProgramIsRefusedOrRolledBack) {
 }
 
 TEST_F(BadInput, ACabinetMissingInTheMiddleOfTheInstallation) {
-  ProductSpec spec;
-  spec.packages = R"(<package id="data" filename="data"/>)";
-  spec.package = "data";
-  WriteProduct(spec);
+  Product product;
+  product.packages = R"(<package id="data" filename="data"/>)";
+  product.package = "data";
+  WriteProduct(product);
   for (int i = 1; i <= 4; ++i) Project().Write("payload/core/part" + std::to_string(i) + ".bin", RandomBytes(30000, i));
   Build({"--max-cabinet-size", "32K"});
   const std::string last = Machine().HostPath("drive_c/setup/data-4.cab");
@@ -77,8 +77,8 @@ TEST_F(BadInput, ACabinetMissingInTheMiddleOfTheInstallation) {
 }
 
 TEST_F(BadInput, ADiskThatFillsUpDuringTheInstallation) {
-  ProductSpec spec;
-  WriteProduct(spec);
+  Product product;
+  WriteProduct(product);
   Project().Write("payload/core/gizmo.txt", "text");
   Project().Write("payload/core/huge.bin", RandomBytes(3 << 20, 4));
   Build({"--engine", SX_SETUP_ENGINE});  // the engine as setups carry it, without debug information
@@ -98,9 +98,9 @@ TEST_F(BadInput, ADiskThatFillsUpDuringTheInstallation) {
 }
 
 TEST_F(BadInput, AnUninstallLogEditedByHandIsRefusedAndChangesNothing) {
-  ProductSpec spec;
-  spec.items = R"(<registry><reg key="HKLM\Software\Vendor\Gizmo" param="Path" value="%InstallPath%"/></registry>)";
-  WriteProduct(spec);
+  Product product;
+  product.items = R"(<registry><reg key="HKLM\Software\Vendor\Gizmo" param="Path" value="%InstallPath%"/></registry>)";
+  WriteProduct(product);
   Project().Write("payload/core/gizmo.txt", "text");
   Build();
   ASSERT_EQ(Run({"/s"}).exitCode, 0);

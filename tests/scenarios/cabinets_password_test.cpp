@@ -15,11 +15,11 @@ namespace {
 class CabinetsAndPassword : public ScenarioTest {
  protected:
   void WriteSpannedProduct(const std::string& recorderScript) {
-    ProductSpec spec;
-    spec.plugins = R"(<plugins><plugin id="recorder"/></plugins>)";
-    spec.packages = R"(<package id="data" filename="data"/>)";
-    spec.package = "data";
-    WriteProduct(spec);
+    Product product;
+    product.plugins = R"(<plugins><plugin id="recorder"/></plugins>)";
+    product.packages = R"(<package id="data" filename="data"/>)";
+    product.package = "data";
+    WriteProduct(product);
     Project().Write("payload/core/first.bin", RandomBytes(40000, 1));
     Project().Write("payload/core/second.bin", RandomBytes(40000, 2));
     AddRecorder("recorder", recorderScript);
@@ -53,9 +53,9 @@ TEST_F(CabinetsAndPassword, AWrongPasswordIsRefusedAndTheRightOneInstalls) {
   const std::string offer =
       "on EV_SHOWDIALOGS after=0 send CM_SETPASSWORD \"guess\"\n"
       "on EV_SHOWDIALOGS after=0 send CM_ISPASSWORDVALID\n";
-  ProductSpec spec;
-  spec.plugins = R"(<plugins><plugin id="recorder"/></plugins>)";
-  WriteProduct(spec);
+  Product product;
+  product.plugins = R"(<plugins><plugin id="recorder"/></plugins>)";
+  WriteProduct(product);
   Project().Write("payload/core/secret.txt", "the protected text");
   AddRecorder("recorder", offer);
   Build({"--password", "Sesame"});

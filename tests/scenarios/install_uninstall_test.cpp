@@ -23,11 +23,11 @@ constexpr char kItems[] = R"(
 class InstallUninstall : public ScenarioTest {};
 
 TEST_F(InstallUninstall, SilentInstallThenUninstallLeavesTheMachineAsBefore) {
-  ProductSpec spec;
-  spec.items = kItems;
-  spec.variables = R"(<var name="GIZMOHOME" type="envvar" value="%InstallPath%"/>)";
-  spec.files = R"(<file src="gizmo.txt" dst="%InstallPath%\gizmo.txt"/><file src="bin\*.*" dst="%InstallPath%\bin\"/>)";
-  WriteProduct(spec);
+  Product product;
+  product.items = kItems;
+  product.variables = R"(<var name="GIZMOHOME" type="envvar" value="%InstallPath%"/>)";
+  product.files = R"(<file src="gizmo.txt" dst="%InstallPath%\gizmo.txt"/><file src="bin\*.*" dst="%InstallPath%\bin\"/>)";
+  WriteProduct(product);
   Project().Write("payload/core/gizmo.txt", "Gizmo program text");
   Project().Write("payload/core/bin/tool.dll", std::string(5000, 't'));
   Project().Write("payload/core/bin/help.dat", "help");

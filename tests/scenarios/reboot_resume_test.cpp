@@ -23,10 +23,10 @@ class RebootResume : public ScenarioTest {
   void Prepare(const std::string& system) {
     SetMachineIni(system + "[FilesInUse]\n" + kBusy + "=\n");
     Machine().Reopen();
-    ProductSpec spec;
-    spec.variables = R"(<var name="GIZMOHOME" type="envvar" value="C:\Gizmo"/>)";
-    spec.items = R"(<registry><reg key="HKLM\Software\Vendor\Gizmo" param="Path" value="%InstallPath%"/></registry>)";
-    WriteProduct(spec);
+    Product product;
+    product.variables = R"(<var name="GIZMOHOME" type="envvar" value="C:\Gizmo"/>)";
+    product.items = R"(<registry><reg key="HKLM\Software\Vendor\Gizmo" param="Path" value="%InstallPath%"/></registry>)";
+    WriteProduct(product);
     Project().Write("payload/core/busy.dll", "new library");
     Project().Write("payload/core/gizmo.txt", "text");
     Build();

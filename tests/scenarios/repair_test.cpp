@@ -11,9 +11,9 @@ namespace {
 class Repair : public ScenarioTest {};
 
 TEST_F(Repair, ADeletedFileAndValueComeBack) {
-  ProductSpec spec;
-  spec.items = R"(<registry><reg key="HKLM\Software\Vendor\Gizmo" param="Path" value="%InstallPath%"/></registry>)";
-  WriteProduct(spec);
+  Product product;
+  product.items = R"(<registry><reg key="HKLM\Software\Vendor\Gizmo" param="Path" value="%InstallPath%"/></registry>)";
+  WriteProduct(product);
   Project().Write("payload/core/gizmo.txt", "text");
   Project().Write("payload/core/bin/tool.dll", "tool");
   Build();

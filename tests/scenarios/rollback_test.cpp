@@ -13,14 +13,14 @@ namespace {
 class Rollback : public ScenarioTest {};
 
 TEST_F(Rollback, AProgramFailingAfterTheItemsUndoesTheWholeInstallation) {
-  ProductSpec spec;
-  spec.variables = R"(<var name="GIZMOHOME" type="envvar" value="%InstallPath%"/>)";
-  spec.items = R"(
+  Product product;
+  product.variables = R"(<var name="GIZMOHOME" type="envvar" value="%InstallPath%"/>)";
+  product.items = R"(
     <registry><reg key="HKLM\Software\Vendor\Gizmo" param="Path" value="%InstallPath%"/></registry>
     <inifiles><ini file="C:\windows\win.ini" section="Gizmo" param="Mode" value="fast"/></inifiles>
     <shortcuts><shortcut name="%ProgramsMenu%\Gizmo\Gizmo" cmdline="%InstallPath%\gizmo.txt"/></shortcuts>
     <runapps><runapp cmdline="C:\tools\fail.exe" whenstart="after_install" flags="check_exitcode"/></runapps>)";
-  WriteProduct(spec);
+  WriteProduct(product);
   Project().Write("payload/core/gizmo.txt", "new text");
   Project().Write("payload/core/extra.txt", "extra");
   Build();

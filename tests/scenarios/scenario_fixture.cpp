@@ -11,23 +11,23 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
 
 }  // namespace
 
-std::string ProductXml(const ProductSpec& spec) {
+std::string ProductXml(const Product& product) {
   std::string xml = kProductTemplate;
-  ReplaceAll(xml, "{ID}", spec.id);
-  ReplaceAll(xml, "{NAME}", spec.name);
-  ReplaceAll(xml, "{VERSION}", spec.version);
-  ReplaceAll(xml, "{UNINSTALL}", spec.uninstall);
-  ReplaceAll(xml, "{PLUGINS}", spec.plugins);
-  ReplaceAll(xml, "{VARIABLES}", spec.variables);
-  ReplaceAll(xml, "{PACKAGES}", spec.packages);
-  ReplaceAll(xml, "{PACKAGE}", spec.package);
-  ReplaceAll(xml, "{FILES}", spec.files);
-  ReplaceAll(xml, "{ITEMS}", spec.items);
+  ReplaceAll(xml, "{ID}", product.id);
+  ReplaceAll(xml, "{NAME}", product.name);
+  ReplaceAll(xml, "{VERSION}", product.version);
+  ReplaceAll(xml, "{UNINSTALL}", product.uninstall);
+  ReplaceAll(xml, "{PLUGINS}", product.plugins);
+  ReplaceAll(xml, "{VARIABLES}", product.variables);
+  ReplaceAll(xml, "{PACKAGES}", product.packages);
+  ReplaceAll(xml, "{PACKAGE}", product.package);
+  ReplaceAll(xml, "{FILES}", product.files);
+  ReplaceAll(xml, "{ITEMS}", product.items);
   return xml;
 }
 
-void ScenarioTest::WriteProduct(const ProductSpec& spec) {
-  Project().Project(ProductXml(spec));
+void ScenarioTest::WriteProduct(const Product& product) {
+  Project().Project(ProductXml(product));
   Project().Write("packages/main/lng/ENU.lng", kProductStrings);
 }
 

@@ -24,7 +24,7 @@ inline constexpr char kProductStrings[] =
     "14=Setup needs Windows %s or later.\r\n16=Removing old references...\r\n18=Undoing the changes...\r\n"
     "20=Cannot count the shared file \"%s\".\r\n21=%s setup is running already.\r\n";
 
-// A product's project: `{ID}`, `{NAME}`, ... stand for the fields of a ProductSpec. Files come
+// A product's project: `{ID}`, `{NAME}`, ... stand for the fields of a Product. Files come
 // from payload/core/, installed into C:\Program Files\<name>.
 inline constexpr char kProductTemplate[] = R"(<sx2project>
   <variables>
@@ -46,7 +46,7 @@ inline constexpr char kProductTemplate[] = R"(<sx2project>
   <features><feature id="main" name="Program"><components><component id="core"/></components></feature></features>
 </sx2project>)";
 
-struct ProductSpec {
+struct Product {
   std::string id = "Gizmo", name = "Gizmo", version = "1.0";
   std::string uninstall = "1";  // registers for uninstall and writes the install log
   std::string plugins;    // the main package's <plugins> element; empty: the builder's wizard
@@ -57,14 +57,14 @@ struct ProductSpec {
   std::string items;      // registry, INI, shortcut elements of the component
 };
 
-std::string ProductXml(const ProductSpec& spec);
+std::string ProductXml(const Product& product);
 
 class ScenarioTest : public SetupTest {
  protected:
   explicit ScenarioTest(const std::string& sxmachineIni = "") : SetupTest(sxmachineIni) {}
 
   // Writes the product's project with its English texts.
-  void WriteProduct(const ProductSpec& spec);
+  void WriteProduct(const Product& product);
   // Builds the project into C:\<folder>\ (another setup: "setup/Other", run as "Other/setup.exe").
   void BuildInto(const std::string& folder, const std::vector<std::string>& options = {});
 

@@ -13,11 +13,11 @@ constexpr char kSharedDlls[] = "HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersi
 class SharedLibrary : public ScenarioTest {
  protected:
   void BuildProduct(const std::string& name) {
-    ProductSpec spec;
-    spec.id = spec.name = name;
-    spec.files = R"(<file src="common.dll" dst="C:\Program Files\Common Files\Vendor\common.dll" flags="shared"/>
+    Product product;
+    product.id = product.name = name;
+    product.files = R"(<file src="common.dll" dst="C:\Program Files\Common Files\Vendor\common.dll" flags="shared"/>
                     <file src="app.txt" dst="%InstallPath%\app.txt"/>)";
-    WriteProduct(spec);
+    WriteProduct(product);
     Project().Write("payload/core/common.dll", "the shared library");
     Project().Write("payload/core/app.txt", name);
     BuildInto("setup/" + name);

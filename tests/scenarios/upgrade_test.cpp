@@ -12,11 +12,11 @@ namespace {
 class Upgrade : public ScenarioTest {
  protected:
   void BuildVersion(const std::string& version, const std::vector<std::pair<std::string, std::string>>& files) {
-    ProductSpec spec;
-    spec.version = version;
-    spec.variables = R"(<var name="RemoveOldReferences" value="1"/>)";
-    spec.items = R"(<registry><reg key="HKLM\Software\Vendor\Gizmo" param="Version" value="%AppVersion%"/></registry>)";
-    WriteProduct(spec);
+    Product product;
+    product.version = version;
+    product.variables = R"(<var name="RemoveOldReferences" value="1"/>)";
+    product.items = R"(<registry><reg key="HKLM\Software\Vendor\Gizmo" param="Version" value="%AppVersion%"/></registry>)";
+    WriteProduct(product);
     std::filesystem::remove_all(Project().path() + "/payload");
     for (const auto& [name, content] : files) Project().Write("payload/core/" + name, content);
     BuildInto("setup/" + version);

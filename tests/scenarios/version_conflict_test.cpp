@@ -26,11 +26,11 @@ TEST_F(VersionConflicts, OlderNewerAndSameVersionsWithEachAnswer) {
   const Case cases[] = {{1, 2, false}, {2, 2, true}, {3, 1, false}, {4, 1, true}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.answer);
-    ProductSpec spec;
-    spec.uninstall = "0";
-    spec.plugins = R"(<plugins><plugin id="recorder"/></plugins>)";
-    spec.files = R"(<file src="*.dll" dst="%InstallPath%\"/>)";
-    WriteProduct(spec);
+    Product product;
+    product.uninstall = "0";
+    product.plugins = R"(<plugins><plugin id="recorder"/></plugins>)";
+    product.files = R"(<file src="*.dll" dst="%InstallPath%\"/>)";
+    WriteProduct(product);
     for (const char* name : {"a-older.dll", "b-newer.dll", "c-newer.dll", "d-same.dll"})
       Project().Write(std::string("payload/core/") + name, setupCopy);
     AddRecorder("recorder", "on EV_VERSIONCONFLICT reply " + std::to_string(c.answer));
