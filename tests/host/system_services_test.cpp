@@ -138,8 +138,9 @@ TEST(SystemServices, TimesConvertBothWays) {
   EXPECT_EQ(host.LocalToUtc(host.UtcToLocal(now)), now);
   EXPECT_GE(FileTimeToSystemTime(now).year, 2024);
   const uint32_t start = host.TickCount();
-  host.Sleep(20);
-  EXPECT_GE(host.TickCount() - start, 10u);
+  // The tick count may advance in coarse steps (about 16 ms on Windows and Wine): sleep well past them.
+  host.Sleep(100);
+  EXPECT_GE(host.TickCount() - start, 50u);
 }
 
 }  // namespace
