@@ -21,6 +21,7 @@
 #include <functional>
 #include <string>
 
+#include "bench/bench_payload.h"
 #include "database/sx_main_database.h"
 #include "database/sx_variable_access.h"
 #include "host/host.h"
@@ -38,6 +39,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using sx::bench::WriteAll;
 using Clock = std::chrono::steady_clock;
 
 int Run(const std::string& command) {
@@ -45,36 +47,9 @@ int Run(const std::string& command) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-void WriteAll(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
 // Text that compresses well in two files of three, pseudo-random bytes in the third.
 void MakePayload(const std::string& folder, size_t totalBytes, size_t files) {
-  uint32_t x = 2463534242u;
-  auto next = [&] {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    return x;
-  };
-  const size_t average = totalBytes / files;
-  for (size_t i = 0; i < files; ++i) {
-    const size_t size = average / 2 + next() % (average + 1);
-    std::string bytes;
-    bytes.reserve(size);
-    if (i % 3 == 2) {
-      while (bytes.size() < size) bytes.push_back(static_cast<char>(next()));
-    } else {
-      for (uint32_t line = 0; bytes.size() < size; ++line)
-        bytes += "record " + std::to_string(next() % 100000) + " of file " + std::to_string(i) +
-                 " value=" + std::to_string(line * 31) + "\r\n";
-      bytes.resize(size);
-    }
-    const std::string sub = folder + "/dir" + std::to_string(i % 50);
-    fs::create_directories(sub);
-    WriteAll(sub + "/file" + std::to_string(i) + ".dat", bytes);
-  }
+  sx::bench::MakePayload(folder, totalBytes, files, 3, sx::bench::FlatFolder);
 }
 
 // The engine's services as the file phase needs them; events either answered on the calling

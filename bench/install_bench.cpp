@@ -30,11 +30,13 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_payload.h"
 #include "packages/package_trailer.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using sx::bench::WriteAll;
 using Clock = std::chrono::steady_clock;
 
 std::string Quote(const std::string& text) {
@@ -73,38 +75,12 @@ void Must(const Measured& m, const std::string& what) {
   std::exit(1);
 }
 
-void WriteAll(const std::string& path, const std::string& bytes) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
 // FILES files of about totalBytes together, in folders three levels deep (10 × 10 × n); every
 // third file pseudo-random bytes that do not compress, the others text records.
 void MakePayload(const std::string& folder, size_t totalBytes, size_t files) {
-  uint32_t x = 2463534242u;
-  auto next = [&] {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    return x;
-  };
-  const size_t average = files ? totalBytes / files : 0;
-  for (size_t i = 0; i < files; ++i) {
-    const size_t size = average / 2 + (average ? next() % (average + 1) : 0);
-    std::string bytes;
-    bytes.reserve(size);
-    if (i % 3 == 2) {
-      while (bytes.size() < size) bytes.push_back(static_cast<char>(next()));
-    } else {
-      for (uint32_t line = 0; bytes.size() < size; ++line)
-        bytes += "record " + std::to_string(next() % 100000) + " of file " + std::to_string(i) +
-                 " value=" + std::to_string(line * 31) + "\r\n";
-      bytes.resize(size);
-    }
-    const std::string sub = folder + "/part" + std::to_string(i % 10) + "/group" + std::to_string(i / 10 % 10) +
-                            "/set" + std::to_string(i / 100 % 20);
-    WriteAll(sub + "/file" + std::to_string(i) + ".dat", bytes);
-  }
+  sx::bench::MakePayload(folder, totalBytes, files, 3, [](size_t i) {
+    return "part" + std::to_string(i % 10) + "/group" + std::to_string(i / 10 % 10) + "/set" + std::to_string(i / 100 % 20);
+  });
 }
 
 // A project installing the payload into C:\Bench with an uninstaller; `values` registry values;

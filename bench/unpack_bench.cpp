@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_payload.h"
 #include "host/host.h"
 #include "host/posix/posix_host.h"
 #include "packages/embedded_resource.h"
@@ -30,6 +31,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using sx::bench::WriteAll;
 using Clock = std::chrono::steady_clock;
 
 int Run(const std::string& command) {
@@ -42,36 +44,9 @@ std::string ReadAll(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void WriteAll(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
 // Files of mixed kinds: text that compresses well and pseudo-random bytes that do not.
 void MakePayload(const std::string& folder, size_t totalBytes, size_t files) {
-  uint32_t x = 2463534242u;
-  auto next = [&] {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    return x;
-  };
-  const size_t average = totalBytes / files;
-  for (size_t i = 0; i < files; ++i) {
-    const size_t size = average / 2 + next() % (average + 1);
-    std::string bytes;
-    bytes.reserve(size);
-    if (i % 4 == 3) {
-      while (bytes.size() < size) bytes.push_back(static_cast<char>(next()));
-    } else {
-      for (uint32_t line = 0; bytes.size() < size; ++line)
-        bytes += "record " + std::to_string(next() % 100000) + " of file " + std::to_string(i) +
-                 " value=" + std::to_string(line * 31) + "\r\n";
-      bytes.resize(size);
-    }
-    const std::string sub = folder + "/dir" + std::to_string(i % 50);
-    fs::create_directories(sub);
-    WriteAll(sub + "/file" + std::to_string(i) + ".dat", bytes);
-  }
+  sx::bench::MakePayload(folder, totalBytes, files, 4, sx::bench::FlatFolder);
 }
 
 // The data blocks of a plain cabinet enciphered in one chain, as a builder stores them.
