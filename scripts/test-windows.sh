@@ -5,6 +5,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps-windows.sh"
-"$root/scripts/build-windows.sh"
+# Tests that compare the two builds find the Linux build (scripts/build.sh) here.
+"$root/scripts/build-windows.sh" -DSX_LINUX_BUILD_DIR="${SX_BUILD_DIR:-$root/build}"
 cd "${SX_WIN_BUILD_DIR:-$root/build-win64}"
 ctest --output-on-failure -j "$(nproc)"

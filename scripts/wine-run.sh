@@ -22,16 +22,32 @@ wine=$(command -v wine64 || command -v wine || echo /usr/lib/wine/wine64)
   fi
 ) 9>"$template.lock"
 
-prefix=$(mktemp -d "${TMPDIR:-/tmp}/sxengine-wine-XXXXXX")
-cleanup() {
-  WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1
-  rm -rf "$prefix"
-}
-trap cleanup EXIT
+# SX_WINE_PREFIX=FOLDER: run in that prefix instead (made from the template when it does not
+# exist yet) and keep it, so that a test script can run several programs in one prefix and look
+# at its files and registry afterwards (Wine has written them back when this returns).
+if [ -n "${SX_WINE_PREFIX:-}" ]; then
+  prefix=$SX_WINE_PREFIX
+  trap 'WINEPREFIX=$prefix wineserver -w' EXIT
+  if [ -f "$prefix/system.reg" ]; then
+    WINEPREFIX=$prefix "$wine" "$@"
+    exit
+  fi
+  mkdir -p "$prefix"
+else
+  prefix=$(mktemp -d "${TMPDIR:-/tmp}/sxengine-wine-XXXXXX")
+  cleanup() {
+    WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1
+    rm -rf "$prefix"
+  }
+  trap cleanup EXIT
+fi
 cp -al "$template/." "$prefix/"
 for reg in system.reg user.reg userdef.reg; do
   rm -f "$prefix/$reg" && cp "$template/$reg" "$prefix/$reg"
 done
+# Wine links the user's Desktop, Documents, ... to the home folder: in a test prefix they are
+# folders of the prefix, so that what a test installs there stays in the prefix.
+find "$prefix/drive_c/users" -mindepth 2 -maxdepth 2 -type l -exec sh -c 'rm "$1" && mkdir "$1"' _ {} \;
 # Files a run may change in place are its own, not the template's.
 find "$prefix/drive_c" -maxdepth 2 -name '*.ini' -exec sh -c 'cp "$1" "$1.tmp" && mv "$1.tmp" "$1"' _ {} \;
 WINEPREFIX=$prefix "$wine" "$@"

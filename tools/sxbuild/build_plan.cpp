@@ -1,7 +1,5 @@
 #include "tools/sxbuild/build_plan.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <map>
@@ -166,10 +164,7 @@ void Planner::LoadProject() {
   root_ = options_.projectFolder;
   while (root_.size() > 1 && root_.back() == '/') root_.pop_back();
   if (!IsLocalFolder(root_)) throw BuildError("project folder " + Quoted(root_) + " does not exist");
-  if (char* real = ::realpath(root_.c_str(), nullptr)) {
-    realRoot_ = real;
-    std::free(real);
-  }
+  realRoot_ = RealLocalPath(root_);
   projectPath_ = ProjectPath(kProjectFile);
   const std::string bytes = [&] {
     try {
@@ -208,7 +203,8 @@ void Planner::WarnIfLinkLeavesProject(const LocalFile& local) {
   if (local.linkTarget.empty()) return;
   const bool inside = !realRoot_.empty() && local.linkTarget.size() > realRoot_.size() &&
                       local.linkTarget.compare(0, realRoot_.size(), realRoot_) == 0 &&
-                      (local.linkTarget[realRoot_.size()] == '/' || realRoot_ == "/");
+                      (local.linkTarget[realRoot_.size()] == '/' || local.linkTarget[realRoot_.size()] == '\\' ||
+                       realRoot_ == "/");
   if (!inside)
     Warn(Quoted(local.path) + " is a link that leads outside the project folder, to " + Quoted(local.linkTarget) +
          "; that file is packed");
@@ -452,14 +448,14 @@ void Planner::PlanPlugins(const Package& package, std::vector<PlannedFile>& out)
     const std::string base = "plugins\\" + std::to_string(index++) + "\\";
     const auto folder = ChildFolder(ProjectPath(kPluginsFolder), plugin.ID);
     if (!folder && plugin.DebugDll.empty() && IsTerminalWizard(plugin)) {
-      struct stat wizard {};
-      if (::stat(options_.wizardPlugin.c_str(), &wizard) != 0 || !S_ISREG(wizard.st_mode))
+      const std::optional<LocalFile> wizard = LocalFileFacts(options_.wizardPlugin);
+      if (!wizard)
         throw BuildError(where + ": the terminal wizard " + Quoted(options_.wizardPlugin) + " is missing");
       PlannedFile file;
       file.name = base + kTerminalWizardDll;
       file.source = options_.wizardPlugin;
-      file.size = static_cast<uint64_t>(wizard.st_size);
-      file.dosDateTime = DosDateTimeOf(wizard.st_mtime);
+      file.size = wizard->size;
+      file.dosDateTime = DosDateTimeOf(wizard->modified);
       out.push_back(std::move(file));
       continue;
     }

@@ -1,7 +1,5 @@
 #include "tools/sxbuild/builder.h"
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -48,16 +46,14 @@ void PrepareOutputFolder(const BuildOptions& options) {
     throw BuildError("cannot create the output folder \"" + options.outputFolder + "\": " + error.message());
   if (!IsLocalFolder(options.outputFolder))
     throw BuildError("the output folder \"" + options.outputFolder + "\" does not exist");
-  if (::access(options.outputFolder.c_str(), W_OK) != 0)
-    throw BuildError("cannot write into the output folder \"" + options.outputFolder + "\": " +
-                     SystemErrorText(errno));
+  CheckFolderWritable(options.outputFolder);
 }
 
 // Cabinets of an earlier, larger build of the same package would look like part of the new set.
 void RemoveStaleCabinets(const PlannedPackage& package, size_t written, const std::string& folder, std::FILE* out) {
   for (int n = static_cast<int>(written);; ++n) {
     const std::string path = folder + "/" + package.CabinetName(n);
-    if (::unlink(path.c_str()) != 0) break;
+    if (!RemoveLocalFile(path)) break;
     std::fprintf(out, "  removed %s (left from an earlier build)\n", package.CabinetName(n).c_str());
   }
 }
@@ -68,6 +64,15 @@ void Build(const BuildOptions& options, std::FILE* out, std::FILE* err) {
   const BuildPlan plan = PlanBuild(options);
   for (const std::string& warning : plan.warnings) std::fprintf(err, "sxbuild: warning: %s\n", warning.c_str());
   const uint64_t engineSize = CheckEngineImage(options.engineImage);  // before anything is written
+  for (const PlannedPackage& package : plan.packages) {
+    for (const auto* files : {&package.presetup, &package.data}) {
+      for (const PlannedFile& file : *files) {
+        if (file.source.empty()) continue;
+        if (file.source == options.uninstaller) CheckSameSystem(options.engineImage, file.source, "the uninstaller");
+        if (file.source == options.wizardPlugin) CheckSameSystem(options.engineImage, file.source, "the terminal wizard");
+      }
+    }
+  }
   PrepareOutputFolder(options);
   for (const std::string& name : RemoveStaleTemporaryOutputs(options.outputFolder))
     std::fprintf(out, "  removed %s (left by a build that was killed)\n", name.c_str());

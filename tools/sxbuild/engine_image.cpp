@@ -105,4 +105,30 @@ uint64_t CheckEngineImage(const std::string& path) {
                    std::string(kEngineImageSection) + " section); --engine names the sxengine program");
 }
 
+ImageFormat ImageFormatOf(const std::string& path) {
+  InputFile file(path);
+  char magic[4] = {};
+  if (!file.ReadAt(0, sizeof magic, magic)) return ImageFormat::kOther;
+  if (std::memcmp(magic, "\x7F" "ELF", 4) == 0) return ImageFormat::kElf;
+  if (magic[0] == 'M' && magic[1] == 'Z') return ImageFormat::kPe;
+  return ImageFormat::kOther;
+}
+
+const char* SystemName(ImageFormat format) {
+  switch (format) {
+    case ImageFormat::kElf: return "Linux";
+    case ImageFormat::kPe: return "Windows";
+    case ImageFormat::kOther: break;
+  }
+  return "no known system";
+}
+
+void CheckSameSystem(const std::string& enginePath, const std::string& path, const char* what) {
+  const ImageFormat engine = ImageFormatOf(enginePath), other = ImageFormatOf(path);
+  if (engine == other || other == ImageFormat::kOther) return;
+  throw BuildError(std::string(what) + " \"" + path + "\" is built for " + SystemName(other) +
+                   ", the engine image \"" + enginePath + "\" for " + SystemName(engine) +
+                   "; --target windows takes all of them from the Windows build");
+}
+
 }  // namespace sx::build

@@ -1,5 +1,7 @@
 // The builder's file work on this computer: reading the project folder and writing the outputs.
-// The builder does not go through a simulated machine; every path here is a path of this computer.
+// The builder does not go through a simulated machine; every path here is a path of this computer,
+// in UTF-8, with "/" (on Windows also "\") between folders. What every system shares lives in
+// local_files.cpp; the system calls in local_files_posix.cpp and local_files_win32.cpp.
 //
 // Outputs are written under temporary names in the output folder and renamed to their final
 // names only when the whole build succeeded; until then a failure (or an interruption, which
@@ -10,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -25,8 +28,20 @@ class BuildError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The text of an errno value.
+// The text of a system error number (errno; on Windows, GetLastError).
 std::string SystemErrorText(int error);
+
+// The file names of the programs sxbuild takes from beside itself.
+#ifdef _WIN32
+inline constexpr char kEngineFileName[] = "sxengine.exe";
+#else
+inline constexpr char kEngineFileName[] = "sxengine";
+#endif
+
+// The folder of the running program; "." when it cannot be found.
+std::string ExecutableFolder();
+// The program's arguments (without its name) in UTF-8.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
 
 // Throws BuildError("interrupted") once SIGINT, SIGTERM or SIGHUP arrived (the handlers are
 // installed by InstallInterruptHandlers).
@@ -44,6 +59,14 @@ struct LocalFile {
 
 // The whole content of a file.
 std::string ReadLocalFile(const std::string& path);
+// Size and time of an existing plain file (links followed); std::nullopt for anything else.
+std::optional<LocalFile> LocalFileFacts(const std::string& path);
+// The path with every link resolved; empty when it cannot be resolved.
+std::string RealLocalPath(const std::string& path);
+// Throws BuildError when this process may not create files in `folder`.
+void CheckFolderWritable(const std::string& folder);
+// Removes a file; false when there was none (or it could not be removed).
+bool RemoveLocalFile(const std::string& path);
 // True for an existing folder; throws for a path that exists but is no folder (or a link to one).
 bool IsLocalFolder(const std::string& path);
 // Every file below `folder`, depth first, sorted by relative path (byte order). Links to files
@@ -70,7 +93,7 @@ class InputFile {
   const std::string& path() const { return path_; }
 
  private:
-  int fd_ = -1;
+  intptr_t handle_ = -1;  // file descriptor or HANDLE
   uint64_t size_ = 0;
   std::string path_;
 };
@@ -84,8 +107,8 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
 
   void Write(const void* data, size_t size);
-  // Appends `count` bytes of `from`, starting at `offset`.
-  void Append(int fromFd, uint64_t offset, uint64_t count, const std::string& fromName);
+  // Appends `count` bytes of the open file `from` (a descriptor or handle), from `offset` on.
+  void Append(intptr_t from, uint64_t offset, uint64_t count, const std::string& fromName);
   void AppendFile(const std::string& sourcePath);
   uint64_t Size() const { return size_; }
   // Flushes the file to disk and closes it.
@@ -93,7 +116,7 @@ class OutputFile {
   const std::string& path() const { return path_; }
 
  private:
-  int fd_ = -1;
+  intptr_t handle_ = -1;
   uint64_t size_ = 0;
   std::string path_;
 };
@@ -146,7 +169,7 @@ class FileCabStorage : public CabStorage {
   OutputSet& outputs_;
   std::function<std::string(int)> cabinetName_;
   std::vector<OutputFile*> files_;
-  int scratchFd_ = -1;
+  intptr_t scratch_ = -1;  // file descriptor or HANDLE of an unnamed (or deleted) file
   uint64_t scratchSize_ = 0;
 };
 

@@ -1,6 +1,4 @@
 // sxbuild: turns a project folder into a setup program and its ".sxp" packages.
-#include <unistd.h>
-
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -12,6 +10,7 @@
 #include "host/posix/codepage.h"
 #include "packages/package_trailer.h"
 #include "tools/sxbuild/builder.h"
+#include "tools/sxbuild/engine_image.h"
 #include "tools/sxbuild/local_files.h"
 #include "xml/xml_settings.h"
 
@@ -26,8 +25,12 @@ constexpr char kHelp[] =
     "payload/, packages/, plugins/; see \"Building a setup\" in README.md).\n"
     "\n"
     "  -o, --output FOLDER      where the outputs go (default: PROJECT_FOLDER/output)\n"
+    "  --target SYSTEM          host (default) or windows: the system the setup runs on;\n"
+    "                           windows takes sxengine.exe, Uninstall.exe and sxwizard.dll\n"
+    "                           from beside sxbuild, or else from the Windows build\n"
     "  --engine FILE            the engine program that heads the setup program\n"
-    "                           (default: sxengine beside sxbuild)\n"
+    "                           (default: sxengine beside sxbuild); a Windows engine brings\n"
+    "                           Uninstall.exe and sxwizard.dll from its folder when they are there\n"
     "  --uninstaller FILE       the uninstaller packed as Uninstall.exe when the project sets\n"
     "                           Uninstall and its main package brings none (default:\n"
     "                           Uninstall.exe beside sxbuild, when there is one)\n"
@@ -76,13 +79,24 @@ bool ParseSize(const std::string& text, uint64_t& size) {
   return true;
 }
 
-std::string ExecutableFolder() {
-  char path[PATH_MAX];
-  const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return ".";
-  std::string self(path, static_cast<size_t>(n));
-  const size_t cut = self.find_last_of('/');
-  return cut == std::string::npos ? "." : self.substr(0, cut);
+std::string FolderOf(const std::string& path) {
+  const size_t cut = path.find_last_of("/\\");
+  return cut == std::string::npos ? "." : cut == 0 ? path.substr(0, 1) : path.substr(0, cut);
+}
+
+// Where --target windows finds the Windows programs: beside sxbuild (a Windows sxbuild, or a
+// folder the Windows programs were copied into), else in the Windows build of this tree.
+std::string WindowsProgramsFolder() {
+  std::vector<std::string> candidates = {sx::build::ExecutableFolder()};
+#ifdef SX_WINDOWS_PROGRAMS_DIR
+  candidates.push_back(SX_WINDOWS_PROGRAMS_DIR);
+#endif
+  for (const std::string& folder : candidates)
+    if (sx::build::LocalFileFacts(folder + "/sxengine.exe")) return folder;
+  std::string looked;
+  for (const std::string& folder : candidates) looked += (looked.empty() ? "" : ", ") + ("\"" + folder + "\"");
+  throw BuildError("--target windows: no sxengine.exe in " + looked +
+                   "; build the Windows programs (scripts/build-windows.sh) or name the engine with --engine");
 }
 
 int64_t BuildTime() {
@@ -98,8 +112,10 @@ int64_t BuildTime() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+  using sx::build::ExecutableFolder;
+  const std::vector<std::string> args = sx::build::ProgramArguments(argc, argv);
   BuildOptions options;
+  std::string target = "host";
   std::string passwordFile;
   bool hasPassword = false;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -115,6 +131,8 @@ int main(int argc, char** argv) {
       return 0;
     } else if (arg == "-o" || arg == "--output") {
       if (!value(options.outputFolder)) return Usage(arg + " needs a folder");
+    } else if (arg == "--target") {
+      if (!value(target) || (target != "host" && target != "windows")) return Usage("--target needs host or windows");
     } else if (arg == "--engine") {
       if (!value(options.engineImage)) return Usage(arg + " needs a file");
     } else if (arg == "--uninstaller") {
@@ -176,16 +194,33 @@ int main(int argc, char** argv) {
   if (sx::host::CodePage(options.codePage).Number() != options.codePage)
     return Usage("code page " + std::to_string(options.codePage) + " is not known here");
   if (options.outputFolder.empty()) options.outputFolder = options.projectFolder + "/output";
-  if (options.engineImage.empty()) options.engineImage = ExecutableFolder() + "/sxengine";
-  if (options.uninstaller.empty() && access((ExecutableFolder() + "/Uninstall.exe").c_str(), F_OK) == 0)
-    options.uninstaller = ExecutableFolder() + "/Uninstall.exe";
-  options.wizardPlugin = ExecutableFolder() + "/sxwizard.dll";
   options.buildTime = BuildTime();
   // Attribute values keep their blanks, as the engine reads them.
   sx::XMLSettings().PreserveAttributeWhitespace = true;
 
   sx::build::InstallInterruptHandlers();
   try {
+    // The engine, the uninstaller and the wizard come from one folder, so that they are built
+    // for the same system.
+    std::string programs = ExecutableFolder();
+    if (!options.engineImage.empty()) {
+      // A Windows engine named with --engine brings its companions when they are beside it.
+      const bool windowsEngine = target == "windows" || (sx::build::LocalFileFacts(options.engineImage) &&
+                                                         sx::build::ImageFormatOf(options.engineImage) ==
+                                                             sx::build::ImageFormat::kPe);
+      if (windowsEngine && sx::build::LocalFileFacts(FolderOf(options.engineImage) + "/sxwizard.dll"))
+        programs = FolderOf(options.engineImage);
+      else if (target == "windows")
+        programs = WindowsProgramsFolder();
+    } else if (target == "windows") {
+      programs = WindowsProgramsFolder();
+      options.engineImage = programs + "/sxengine.exe";
+    } else {
+      options.engineImage = programs + "/" + sx::build::kEngineFileName;
+    }
+    if (options.uninstaller.empty() && sx::build::LocalFileFacts(programs + "/Uninstall.exe"))
+      options.uninstaller = programs + "/Uninstall.exe";
+    options.wizardPlugin = programs + "/sxwizard.dll";
     if (!passwordFile.empty()) {
       std::string password = sx::build::ReadLocalFile(passwordFile);
       password = password.substr(0, password.find_first_of("\r\n"));
