@@ -5,7 +5,12 @@
 //
 // It is built as "recorder.dll" against plugins/sxplugin.h alone, like any plug-in of an author.
 // Each copy loaded from another file is a separate instance with its own script.
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <cstdio>
 #include <cstdlib>
@@ -115,14 +120,23 @@ State& Me() {
   return state;
 }
 
+// Where a path's folders end: the host's separators.
+#ifdef _WIN32
+constexpr char kSeparators[] = "/\\";
+bool IsAbsolute(const std::string& path) { return (path.size() > 1 && path[1] == ':') || path[0] == '\\' || path[0] == '/'; }
+#else
+constexpr char kSeparators[] = "/";
+bool IsAbsolute(const std::string& path) { return path[0] == '/'; }
+#endif
+
 std::string FolderOf(const std::string& path) {
-  size_t slash = path.find_last_of('/');
+  size_t slash = path.find_last_of(kSeparators);
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
 // The path with its extension (after the last '.' of the file name) replaced.
 std::string WithExtension(const std::string& path, const std::string& extension) {
-  size_t slash = path.find_last_of('/');
+  size_t slash = path.find_last_of(kSeparators);
   size_t dot = path.find_last_of('.');
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return path + extension;
   return path.substr(0, dot) + extension;
@@ -130,7 +144,7 @@ std::string WithExtension(const std::string& path, const std::string& extension)
 
 std::string BaseName(const std::string& path) {
   std::string name = WithExtension(path, "");
-  size_t slash = name.find_last_of('/');
+  size_t slash = name.find_last_of(kSeparators);
   return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
@@ -196,7 +210,7 @@ void LoadScript(State& me) {
       me.needs = Number(tokens[1].text);
     } else if (directive == "log" && tokens.size() == 2) {
       const std::string& path = tokens[1].text;
-      me.logPath = path == "off" ? "" : path[0] == '/' ? path : FolderOf(me.dllPath) + path;
+      me.logPath = path == "off" ? "" : IsAbsolute(path) ? path : FolderOf(me.dllPath) + path;
     } else if (directive == "mute" && tokens.size() >= 2) {
       for (size_t i = 1; i < tokens.size(); ++i) me.muted.insert(Upper(tokens[i].text));
     } else if (directive == "on" && tokens.size() >= 3) {
@@ -612,13 +626,26 @@ std::intptr_t SX_STDCALL HandleEvent(int32_t number, const char* name, std::intp
   return Act(number, name ? name : "", p2, fields);
 }
 
+// The path of this plug-in file (the script and the log are named after it).
+std::string OwnPath() {
+#ifdef _WIN32
+  HMODULE self = nullptr;
+  char path[MAX_PATH] = {};
+  if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                         reinterpret_cast<const char*>(&OwnPath), &self))
+    return std::string(path, GetModuleFileNameA(self, path, MAX_PATH));
+  return {};
+#else
+  Dl_info self;
+  return dladdr(reinterpret_cast<void*>(&OwnPath), &self) && self.dli_fname ? self.dli_fname : "";
+#endif
+}
+
 }  // namespace
 
 extern "C" SX_PLUGIN_EXPORT void SX_STDCALL GetPluginInfo(SxPluginInfo* info) {
   State& me = Me();
-  Dl_info self;
-  if (dladdr(reinterpret_cast<void*>(&GetPluginInfo), &self) && self.dli_fname)
-    me.dllPath = self.dli_fname;
+  me.dllPath = OwnPath();
   me.rules.clear();
   me.muted.clear();
   me.scriptErrors.clear();
