@@ -28,7 +28,8 @@ int PackageCommand(const Args& args);       // package info|extract FILE ...
 int PluginCommand(const Args& args);        // plugin info FILE
 int EvalCommand(const Args& args);          // eval [--project FILE] EXPR
 int ExpandCommand(const Args& args);        // expand [--project FILE] [--package ID] TEXT
-int FeaturesCommand(const Args& args);      // features --project FILE [--select ID]...
+int FeaturesCommand(const Args& args);
+int AttribCommand(const Args& args);        // attrib [/s] PATH      // features --project FILE [--select ID]...
 
 // True when the arguments ask for help ("--help", "-h", "/?").
 bool WantsHelp(const Args& args);

@@ -24,6 +24,7 @@ struct Command {
 
 const std::map<std::string, Command>& Commands() {
   static const std::map<std::string, Command> commands = {
+      {"attrib", {AttribCommand, "show the attributes of a file, or of every file below a folder"}},
       {"machine", {MachineCommand, "create a machine folder, reboot it, end its session"}},
       {"reg", {RegCommand, "query, add and delete registry keys and values of the machine"}},
       {"xml", {XmlCommand, "show an XML document as the engine reads it; check it strictly"}},
