@@ -6,7 +6,7 @@
 # Usage: atlas_wine_test.sh WINDOWS_TOOLS_DIR WINE_RUN ATLAS_PROJECT
 #   WINDOWS_TOOLS_DIR  the Windows build's tools/ (sxbuild.exe with the programs setups carry)
 #   ATLAS_PROJECT      the Atlas project assembled by the Windows build (target atlas_project)
-set -euo pipefail
+set -euo pipefail  # (grep reads its whole input after a pipe: -q would end the writer early)
 tools=$1 wine_run=$2 project=$3
 work=$(mktemp -d)
 trap '[ -n "${SX_TEST_KEEP:-}" ] || rm -rf "$work"' EXIT
@@ -73,9 +73,9 @@ done
 cmp "$c/Program Files/Common Files/Northwind/nwrt.dll" "$work/atlas/payload/runtime/nwrt.dll" || fail "nwrt.dll"
 cmp "$c/windows/Fonts/DejaVuSansMono.ttf" "$work/atlas/payload/font/DejaVuSansMono.ttf" || fail "the font"
 [ -f "$installed/Uninstall.exe" ] && [ -f "$installed/install.log" ] || fail "no uninstaller or install log"
-file "$installed/bin/atlasext.dll" | grep -q 'PE32+ executable (DLL)' || fail "atlasext.dll is no Windows DLL"
-tr -d '\r' <"$installed/atlas.ini" | grep -qx 'Maps=C:\\Program Files\\Northwind\\Atlas\\maps' || fail "atlas.ini"
-tr -d '\r' <"$c/windows/win.ini" | grep -qx 'Home=C:\\Program Files\\Northwind\\Atlas' || fail "win.ini's entry"
+file "$installed/bin/atlasext.dll" | grep 'PE32+ executable (DLL)' >/dev/null || fail "atlasext.dll is no Windows DLL"
+tr -d '\r' <"$installed/atlas.ini" | grep -x 'Maps=C:\\Program Files\\Northwind\\Atlas\\maps' >/dev/null || fail "atlas.ini"
+tr -d '\r' <"$c/windows/win.ini" | grep -x 'Home=C:\\Program Files\\Northwind\\Atlas' >/dev/null || fail "win.ini's entry"
 # (written in text mode: CR LF line ends)
 grep -qx $'precheck /quiet\r' "$work/run.log" && grep -qx $'atlascfg /firstrun\r' "$work/run.log" ||
   fail "the programs did not run: $(cat "$work/run.log" 2>&1)"
@@ -92,7 +92,7 @@ grep -qE 'Local path[[:space:]]*:[[:space:]]*C:\\Program Files\\Northwind\\Atlas
 grep -qE 'Command line arguments[[:space:]]*:[[:space:]]*/map demo' "$work/lnk.txt" || fail "the shortcut's arguments"
 grep -qE 'Working directory[[:space:]]*:[[:space:]]*C:\\Program Files\\Northwind\\Atlas\\bin' "$work/lnk.txt" ||
   fail "the shortcut's working folder"
-lnkinfo "$menu/Uninstall Atlas.lnk" | grep -qE 'Local path[[:space:]]*:.*\\Uninstall\.exe' || fail "the uninstall shortcut"
+lnkinfo "$menu/Uninstall Atlas.lnk" | grep -E 'Local path[[:space:]]*:.*\\Uninstall\.exe' >/dev/null || fail "the uninstall shortcut"
 [ -f "$menu/Manual.lnk" ] && [ -f "$menu/Atlas.lnk" ] || fail "the start menu shortcuts"
 
 # ---- Remove with the product's own uninstaller
@@ -102,13 +102,13 @@ grep -q '^uninstall=0$' <<<"$out" || fail "Uninstall.exe failed"
 for gone in 'InstallPath' 'Zoom' 'Northwind.AtlasMap' 'atlasext.dll' 'nwrt.dll'; do
   ! grep -q "$gone" <<<"$out" || fail "the registry still holds $gone"
 done
-grep -E "^ +PATH${ws}REG_EXPAND_SZ" <<<"$out" | grep -qv 'Northwind' || fail "PATH still holds Atlas's folder"
+grep -E "^ +PATH${ws}REG_EXPAND_SZ" <<<"$out" | grep -v 'Northwind' >/dev/null || fail "PATH still holds Atlas's folder"
 
 [ ! -e "$c/Program Files/Northwind" ] || { find "$c/Program Files/Northwind"; fail "Atlas's folders are still there"; }
 [ ! -e "$c/Program Files/Common Files/Northwind" ] || fail "the shared runtime is still there"
 [ ! -e "$c/windows/Fonts/DejaVuSansMono.ttf" ] || fail "the font is still there"
 [ ! -e "$desktop" ] && [ ! -e "$menu" ] || fail "shortcuts are still there"
-! tr -d '\r' <"$c/windows/win.ini" | grep -q 'Northwind' || fail "win.ini still has Atlas's section"
+! tr -d '\r' <"$c/windows/win.ini" | grep 'Northwind' >/dev/null || fail "win.ini still has Atlas's section"
 grep -qx $'atlascfg /cleanup\r' "$work/run.log" || fail "the clean-up did not run before the removal"
 grep -qix $'unregister c:\\\\program files\\\\northwind\\\\atlas\\\\bin\\\\atlasext.dll\r' "$work/ext.log" || fail "not unregistered"
 echo "Atlas installs under Wine as built for Windows, and its uninstaller removes it all"

@@ -23,7 +23,7 @@ linux_sxbuild=$linux_build/tools/sxbuild
 if [ -n "$linux_build" ] && [ -x "$linux_sxbuild" ]; then
   "$linux_sxbuild" --target windows --engine "$work/bin/sxengine.exe" "$work/project" -o "$work/linux-out" >/dev/null
   setup=$work/linux-out/$name.exe
-  file "$setup" | tee /dev/stderr | grep -q 'PE32+ executable.*x86-64' || fail "file does not see a PE program"
+  file "$setup" | tee /dev/stderr | grep 'PE32+ executable.*x86-64' >/dev/null || fail "file does not see a PE program"
   "$objdump" -p "$setup" >"$work/setup.txt" || fail "objdump cannot read the setup program"
   "$objdump" -p "$work/bin/sxengine.exe" >"$work/engine.txt"
   # The headers, sections and imports are the engine's: only the file name differs.
