@@ -710,6 +710,15 @@ TEST_F(SxbuildProject, PacksOurUninstallerUnlessTheProjectBringsOne) {
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(Contains(run.output, "missing.exe")) << run.output;
 
+  // A Windows program beside the Linux engine could never run: refused, the earlier build kept.
+  project.Write("windows/Uninstall.exe", std::string("MZ\x90\0", 4) + "a Windows program");
+  run = RunSxbuild({project.path(), "-o", out.path(), "--uninstaller", project / "windows/Uninstall.exe"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_TRUE(Contains(run.output, "the uninstaller \"" + (project / "windows/Uninstall.exe") +
+                                       "\" is built for Windows, the engine image")) << run.output;
+  EXPECT_TRUE(Contains(run.output, "for Linux; --target windows takes all of them from the Windows build")) << run.output;
+  EXPECT_EQ(Extract(out / "setup.exe").files.at("Uninstall.exe"), "a");
+
   project.Write("packages/main/Uninstall.exe", "the vendor's own");
   run = RunSxbuild({project.path(), "-o", out.path()});
   ASSERT_EQ(run.status, 0) << run.output;
@@ -730,7 +739,8 @@ TEST(SxbuildUsage, BadUsageExitsWithTwoAndHelpWithZero) {
   EXPECT_TRUE(Contains(output, "usage: sxbuild")) << output;
   for (const std::string& args : {std::string(""), std::string("--level 0 p"), std::string("--max-cabinet-size 1K p"),
                                   std::string("--compression lzx p"), std::string("--frobnicate p"), std::string("a b"),
-                                  std::string("--password x --password-file y p"), std::string("--codepage 99999 p")})
+                                  std::string("--password x --password-file y p"), std::string("--codepage 99999 p"),
+                                  std::string("--target macos p"), std::string("p --target")})
     EXPECT_EQ(RunCommand(ShellQuote(SX_SXBUILD) + " " + args + " 2>/dev/null"), 2) << args;
 }
 
