@@ -46,10 +46,10 @@ prefix=$work/prefix
 state() {
   local m=$1 uninstaller=$2
   echo "== attributes"
-  SX_MACHINE=$m "$sxtool" attrib /s "$app"
-  SX_MACHINE=$m "$sxtool" attrib /s "$shared"
+  SX_MACHINE=$m "$sxtool" attrib /s "$app" || true
+  SX_MACHINE=$m "$sxtool" attrib /s "$shared" || true
   echo "== files"
-  (cd "$m/drive_c/Program Files" && find "SX Agree" "Common Files/SX Agree" -type f | LC_ALL=C sort |
+  (cd "$m/drive_c/Program Files" && { find "SX Agree" "Common Files/SX Agree" -type f 2>/dev/null || true; } | LC_ALL=C sort |
    while read -r file; do
      if [[ $file == */Uninstall.exe ]]; then
        # Each setup carries the uninstaller built for its own system.
@@ -98,4 +98,19 @@ windows_view=$(sed -n '/^[-D][-A][-S][-H][-R] /p' <<<"$out")
 diff <(sed -n '/^== attributes$/,/^== files$/p' "$work/wine.txt" | sed '1d;$d') <(echo "$windows_view") ||
   fail "the Win32 host and the simulation read the attributes in the Wine prefix differently"
 grep -q '^-A--R C:\\Program Files\\SX Agree\\notes\\fixed.txt$' "$work/linux.txt" || fail "the read-only file lost its attribute"
-echo "the Linux engine and the Windows engine leave the same machine"
+
+# ---- Both uninstallers remove the product: the machines agree again (nothing of it is left).
+log="$app\\install.log"
+# (the copied uninstaller carries no execute bit: a user starting it from a shell adds it)
+chmod u+x "$machine/drive_c/Program Files/SX Agree/Uninstall.exe"
+SX_MACHINE=$machine "$machine/drive_c/Program Files/SX Agree/Uninstall.exe" /s "$log" || fail "the Linux uninstaller failed"
+for _ in $(seq 100); do [ -e "$machine/drive_c/Program Files/SX Agree" ] || break; sleep 0.1; done  # its batch ends it
+printf '%s\r\n' '@echo off' "\"$app\\Uninstall.exe\" /s \"$log\"" 'echo uninstall=%errorlevel%' >"$work/run.bat"
+out=$(cd "$work" && SX_WINE_PREFIX=$work/prefix "$wine_run" cmd /c run.bat 2>&1 | tr -d '\r') || true
+grep -q '^uninstall=0$' <<<"$out" || { echo "$out"; fail "the Windows uninstaller failed"; }
+state "$machine" "$linux_build/tools/Uninstall.exe" >"$work/linux-removed.txt" 2>&1
+state "$prefix" "$work/bin/Uninstall.exe" >"$work/wine-removed.txt" 2>&1
+diff -u "$work/linux-removed.txt" "$work/wine-removed.txt" || fail "the two uninstallers left different machines"
+! grep -q 'SX Agree\|SXAGREE\|sxagree' <(grep -v 'missing\|does not exist\|ERROR' "$work/linux-removed.txt") ||
+  { cat "$work/linux-removed.txt"; fail "the uninstallers left something of the product"; }
+echo "the Linux engine and the Windows engine leave the same machine, and their uninstallers too"
