@@ -117,8 +117,13 @@ class Parser {
           }
           break;
         case ';':
-          if (!key_ && content_.relativeTo.empty() && line.starts_with(kRelativeTo))
-            content_.relativeTo = std::string(line.substr(kRelativeTo.size()));
+          if (!key_ && content_.relativeTo.empty() && line.starts_with(kRelativeTo)) {
+            // Trailing blanks (stray carriage returns of a hand-edited file) are not part of
+            // the key path; kept, they would grow by one at every save and load.
+            std::string_view path = line.substr(kRelativeTo.size());
+            while (!path.empty() && IsBlank(path.back())) path.remove_suffix(1);
+            content_.relativeTo = std::string(path);
+          }
           break;
         default:
           Damaged("unrecognized line");

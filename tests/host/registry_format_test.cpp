@@ -512,6 +512,13 @@ TEST(RegistryFormat, HandMadeFilesWithCrLfAndCommentsRead) {
   EXPECT_EQ(key->Values()[0].data, Bytes16(std::u16string(u"x") + u'\0'));
   EXPECT_EQ(key->Values()[1].data, std::string("\x01\x02"));
   EXPECT_NE(key->modified, 0u);  // no time given: made now
+
+  // Extra carriage returns after the header's key path are not part of it, so the text that
+  // is written reads back to itself.
+  content = Parse("WINE REGISTRY Version 2\n;; All keys relative to \\\\M\r\r\r\r\n");
+  EXPECT_EQ(content.relativeTo, "\\\\M");
+  const std::string written = FormatWineRegistry(content);
+  EXPECT_EQ(FormatWineRegistry(Parse(written)), written);
 }
 
 }  // namespace
