@@ -2,6 +2,7 @@
 // tail, the initial vector made from 0xFF bytes, key lengths, burning.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,75 @@ TEST(GostCbcTest, ChainContinuesAcrossCallsAndInPlace) {
   dec.Decipher(p + 64, p + 64, 8);
   dec.Decipher(p + 72, p + 72, 131);
   EXPECT_EQ(buffer, plain);
+}
+
+// One call of CBC deciphering, one block after the other, as the cipher is defined: the
+// reference for the deciphering that works on several blocks at once.
+void DecipherOneBlockAtATime(const GostCipher& cipher, uint8_t chain[8], const uint8_t* in,
+                             uint8_t* out, size_t size) {
+  size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    uint8_t block[8], plain[8];
+    std::copy(in + i, in + i + 8, block);
+    cipher.DecryptBlock(block, plain);
+    for (int b = 0; b < 8; ++b) out[i + b] = plain[b] ^ chain[b];
+    std::copy(block, block + 8, chain);
+  }
+  uint8_t pad[8];
+  cipher.EncryptBlock(chain, pad);
+  for (size_t b = 0; i + b < size; ++b) out[i + b] = in[i + b] ^ pad[b];
+}
+
+TEST(GostCbcTest, SeveralBlocksAtOnceGiveTheBytesOfOneBlockAtATime) {
+  const auto key = TestKey();
+  std::vector<uint8_t> data(3 * 32768 + 200);
+  uint32_t x = 12345;
+  for (auto& byte : data) byte = static_cast<uint8_t>((x = x * 1103515245u + 12345u) >> 16);
+  std::vector<size_t> sizes;
+  for (size_t n = 0; n <= 300; ++n) sizes.push_back(n);
+  for (size_t around : {size_t{512}, size_t{4096}, size_t{32768}, size_t{65536}})
+    for (size_t n = around - 9; n <= around + 9; ++n) sizes.push_back(n);
+  // Pieces of whole and odd lengths around the groups of blocks deciphered together; the chain
+  // continues from piece to piece (a tail leaves it as it was).
+  const std::vector<std::vector<size_t>> pieceLists = {
+      {}, {8, 120, 128, 136}, {1, 7, 9, 31, 33, 127, 129}, {32768, 32768, 200}};
+  for (const auto& pieces : pieceLists) {
+    for (size_t size : sizes) {
+      if (size > data.size()) continue;
+      GostCipher reference, fast;
+      reference.Init(key.data(), 256);
+      fast.Init(key.data(), 256);
+      uint8_t chain[8];
+      std::copy(reference.InitialVector(), reference.InitialVector() + 8, chain);
+      std::vector<uint8_t> expected(size), copied(size), inPlace(data.begin(), data.begin() + size);
+      size_t at = 0;
+      for (size_t p = 0; at < size; ++p) {
+        const size_t n = pieces.empty() ? size : std::min(pieces[p % pieces.size()], size - at);
+        DecipherOneBlockAtATime(reference, chain, data.data() + at, expected.data() + at, n);
+        fast.Decipher(data.data() + at, copied.data() + at, n);
+        at += n;
+      }
+      // In place, in one call per piece as well.
+      GostCipher again;
+      again.Init(key.data(), 256);
+      at = 0;
+      for (size_t p = 0; at < size; ++p) {
+        const size_t n = pieces.empty() ? size : std::min(pieces[p % pieces.size()], size - at);
+        again.Decipher(inPlace.data() + at, inPlace.data() + at, n);
+        at += n;
+      }
+      ASSERT_EQ(copied, expected) << "size " << size << ", pieces " << pieces.size();
+      ASSERT_EQ(inPlace, expected) << "size " << size << ", pieces " << pieces.size();
+    }
+  }
+  // And what a builder enciphered comes back.
+  GostCipher enc, dec;
+  enc.Init(key.data(), 256);
+  dec.Init(key.data(), 256);
+  std::vector<uint8_t> sealed(data.size()), opened(data.size());
+  enc.Encipher(data.data(), sealed.data(), data.size());
+  dec.Decipher(sealed.data(), opened.data(), sealed.size());
+  EXPECT_EQ(opened, data);
 }
 
 TEST(GostKeyTest, AcceptsWholeBytesUpTo256BitsAndIgnoresOtherLengths) {
