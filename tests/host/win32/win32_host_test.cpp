@@ -94,7 +94,7 @@ TEST(Win32Host, WindowsAreRealAndTraced) {
   test::TempMachine machine;
   auto& host = machine.host();
   {
-    auto dialog = host.CreateWindow({"DLG_PRESETUP", "Preparing", 0, 10, 20, 399, 80});
+    auto dialog = host.CreateWindow({"DLG_PRESETUP", "Preparing", 0, 10, 20, 399, 80, "", {}});
     ASSERT_TRUE(dialog);
     EXPECT_NE(dialog->Handle(), 0);
     EXPECT_FALSE(dialog->Visible());
