@@ -3,6 +3,7 @@
 # MinGW-w64 cross toolchain (with POSIX threads, for std::thread), zlib for MinGW, Wine, and
 # libmspack cross-built from Debian's own source package into $SX_MINGW_PREFIX
 # (default /opt/sxengine/mingw64). GoogleTest comes from the sources Debian's googletest installs.
+# Xvfb, x11-utils and ImageMagick serve the screenshot test of the engine's windows.
 set -euo pipefail
 prefix=${SX_MINGW_PREFIX:-/opt/sxengine/mingw64}
 host=x86_64-w64-mingw32
@@ -10,7 +11,9 @@ sudo=""
 [ "$(id -u)" = 0 ] || sudo="sudo"
 
 packages=(mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-          libz-mingw-w64-dev googletest wine wine64 dpkg-dev file)
+          libz-mingw-w64-dev googletest wine wine64 dpkg-dev file
+          # the screenshot test of the engine's windows: a virtual X server, its window list, ImageMagick
+          xvfb x11-utils imagemagick)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
