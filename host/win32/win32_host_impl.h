@@ -17,6 +17,11 @@ namespace sx::host {
 std::wstring AnsiToWide(std::string_view text);
 std::string WideToAnsi(std::wstring_view text);
 
+// Splits a program's command line into its parameters, the program's name first: blanks and
+// control characters separate them, double quotes group and are dropped, a backslash is an
+// ordinary character (so "C:\Temp\" stays a folder). Bytes stay as they are (ANSI).
+std::vector<std::string> SplitProgramCommandLine(std::string_view commandLine);
+
 // Stores the calling thread's Windows error as the host's last error (the Win32 calls of the
 // host set it themselves; registry calls return theirs, which this takes). Returns false.
 bool FailWith(uint32_t code);
