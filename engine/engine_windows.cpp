@@ -19,8 +19,13 @@ uint32_t Le32(std::string_view bytes, size_t at) {
 constexpr int kDialogWidth = 262 * 6 / 4 + 6;
 constexpr int kDialogHeight = 34 * 13 / 8 + 25;
 
+// The progress bar of a preparing window drawn from a picture: smooth, dark grey on white.
+constexpr host::ProgressBarSpec kPictureProgressBar{48, 143, 189, 16, 0x636363, 0xFFFFFF};
+
 std::unique_ptr<host::Window> MakeWindow(std::string_view cls, std::string_view title,
-                                         WindowHandle owner, int x, int y, int w, int h) {
+                                         WindowHandle owner, int x, int y, int w, int h,
+                                         std::string_view picture = {},
+                                         std::optional<host::ProgressBarSpec> progressBar = {}) {
   host::WindowSpec window;
   window.className = std::string(cls);
   window.title = std::string(title);
@@ -29,14 +34,16 @@ std::unique_ptr<host::Window> MakeWindow(std::string_view cls, std::string_view 
   window.y = y;
   window.width = w;
   window.height = h;
+  window.picture = std::string(picture);
+  window.progressBar = progressBar;
   return host::CurrentHost().CreateWindow(window);
 }
 
 void ApplyRegion(host::Window& window, const std::string& regionPath) {
   auto& host = host::CurrentHost();
   if (!host.GetFileInfo(regionPath)) return;
-  const int rectangles = RegionRectangles(ReadWholeFile(regionPath));
-  if (rectangles >= 0) window.SetRegion(rectangles);
+  const std::string region = ReadWholeFile(regionPath);
+  if (RegionRectangles(region) >= 0) window.SetRegion(region);
 }
 
 }  // namespace
@@ -121,7 +128,7 @@ void TSplashWindow::Show(std::string_view picturePath, WindowHandle owner) {
   const TSplashLook look = ReadSplashLook(bytes);
   const auto& facts = host.Facts();
   window_ = MakeWindow(kMainWindowClass, "SXSplashWindow", owner, (facts.screenWidth - width) / 2,
-                       (facts.screenHeight - height) / 2, width, height);
+                       (facts.screenHeight - height) / 2, width, height, path);
   if (!window_) return;
   minimumMs_ = look.MinimumMs > 0xFFFFFFFFu / 1000 ? 0xFFFFFFFFu : look.MinimumMs * 1000;
   const std::string region = path.substr(0, path.size() - 4) + ".rgn";
@@ -146,7 +153,8 @@ void TPreparingWindow::Show(std::string_view packageFolder, std::string_view pac
     const std::string picture = std::string(packageFolder) + "presetup.bmp";
     int width = 0, height = 0;
     if (host.GetFileInfo(picture) && BitmapSize(ReadWholeFile(picture), width, height)) {
-      window_ = MakeWindow(kMainWindowClass, "SXPresetupWindow", owner, 0, 0, width, height);
+      window_ = MakeWindow(kMainWindowClass, "SXPresetupWindow", owner, 0, 0, width, height, picture,
+                           kPictureProgressBar);
       if (!window_) return;
       ApplyRegion(*window_, std::string(packageFolder) + "presetup.rgn");
     } else {
@@ -157,8 +165,9 @@ void TPreparingWindow::Show(std::string_view packageFolder, std::string_view pac
       if (!window_) return;
       window_->SetCaption(PreparingCaption(packageName));
     }
-    width_ = width;
-    height_ = height;
+    // The dialog's real size comes from its template and the system's dialog font.
+    width_ = window_->Width();
+    height_ = window_->Height();
   }
   window_->SetProgress(0);
   const auto& facts = host.Facts();

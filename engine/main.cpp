@@ -37,9 +37,8 @@ int main(int argc, char** argv) {
     return 255;
   }
   sx::host::SetCurrentHost(host.get());
-  // The command line arrives in the terminal's UTF-8; the engine works in the machine's ANSI.
-  std::vector<std::string> params;
-  for (int i = 1; i < argc; ++i) params.push_back(host->Utf8ToAnsi(argv[i]));
+  // The parameters in the machine's ANSI code page, as the host has them.
+  const std::vector<std::string> params = sx::host::ProgramArguments(*host, argc, argv);
   int code;
   {
     // The engine's objects live around the program block, as long as the machine is open.

@@ -267,7 +267,8 @@ class Library {
 };
 
 // A window of the engine. The simulated machine draws windows on the terminal (a progress bar on
-// standard error when it is one) and writes one trace line per change (kind "window"):
+// standard error when it is one); the Win32 host makes real windows. Both write one trace line
+// per change (kind "window"):
 //   create "TITLE" class=CLASS handle=N owner=N x=X y=Y w=W h=H | show "TITLE" |
 //   place "TITLE" x=X y=Y w=W h=H | caption "TITLE" text="TEXT" | alpha "TITLE" N |
 //   region "TITLE" rects=N | progress "TITLE" N | close "TITLE"
@@ -279,15 +280,27 @@ class Window {
   // The title bar's text (the trace keeps naming the window by its first title).
   virtual void SetCaption(std::string_view caption) = 0;
   virtual void Place(int x, int y, int width, int height) = 0;
+  // The window's outer size now: as created or placed, or, for a dialog, as its template and
+  // the system's dialog font make it.
+  virtual int Width() = 0;
+  virtual int Height() = 0;
   // Shows the window and draws it at once.
   virtual void Show() = 0;
   virtual bool Visible() = 0;
   // Layered with a constant alpha (0-255).
   virtual void SetAlpha(int alpha) = 0;
-  // The window's shape: `rectangles` rectangles of a region block.
-  virtual void SetRegion(int rectangles) = 0;
+  // The window's shape: a region data block (RGNDATA: its 32-byte header, then nCount
+  // rectangles), checked by the caller; the trace names its number of rectangles.
+  virtual void SetRegion(std::string_view regionData) = 0;
   // The position of the window's progress bar (0-100).
   virtual void SetProgress(int percent) = 0;
+};
+
+// A progress bar inside a window, at a place of its client area, in colours of its own
+// (COLORREF values: 0x00BBGGRR).
+struct ProgressBarSpec {
+  int x = 0, y = 0, width = 0, height = 0;
+  uint32_t barColor = 0, backgroundColor = 0xFFFFFF;
 };
 
 struct WindowSpec {
@@ -295,6 +308,10 @@ struct WindowSpec {
   std::string title;
   intptr_t owner = 0;
   int x = 0, y = 0, width = 0, height = 0;
+  // A bitmap file (Windows path) the window paints at 0,0 as its whole face; "" for none.
+  std::string picture;
+  // A progress bar of the window; a dialog brings its own (control 101).
+  std::optional<ProgressBarSpec> progressBar;
 };
 
 // A named mutex of the machine, seen by every process that works on it. Released when destroyed.

@@ -1,4 +1,7 @@
-// Resources built into the engine image: "UNPACK", the unpack library (unpack_api.h).
+// Resources built into the engine image: "UNPACK", the unpack library (unpack_api.h). On the
+// simulated machine they are arrays linked into the program (embedded_resource_data.cpp); on
+// Windows, real resources of the executable (embedded_resource_win32.cpp): a Windows program that
+// uses them carries them with sx_carry_unpack_resource (packages/CMakeLists.txt).
 #pragma once
 
 #include <string>

@@ -3,14 +3,24 @@
 # MinGW-w64 cross toolchain (with POSIX threads, for std::thread), zlib for MinGW, Wine, and
 # libmspack cross-built from Debian's own source package into $SX_MINGW_PREFIX
 # (default /opt/sxengine/mingw64). GoogleTest comes from the sources Debian's googletest installs.
+# Xvfb, x11-utils and ImageMagick serve the screenshot test of the engine's windows.
+# SX_WIN_ARCH=i686 installs the 32-bit toolchain and cross-builds the libraries for it into
+# $SX_MINGW32_PREFIX (default /opt/sxengine/mingw32) instead.
 set -euo pipefail
-prefix=${SX_MINGW_PREFIX:-/opt/sxengine/mingw64}
-host=x86_64-w64-mingw32
+case ${SX_WIN_ARCH:-x86_64} in
+  x86_64) prefix=${SX_MINGW_PREFIX:-/opt/sxengine/mingw64}; host=x86_64-w64-mingw32
+          toolchain_packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64) ;;
+  i686)   prefix=${SX_MINGW32_PREFIX:-/opt/sxengine/mingw32}; host=i686-w64-mingw32
+          toolchain_packages=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686) ;;
+  *) echo "SX_WIN_ARCH must be x86_64 or i686" >&2; exit 2 ;;
+esac
 sudo=""
 [ "$(id -u)" = 0 ] || sudo="sudo"
 
-packages=(mingw-w64 g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-          libz-mingw-w64-dev googletest wine wine64 dpkg-dev file)
+packages=(mingw-w64 "${toolchain_packages[@]}"
+          libz-mingw-w64-dev googletest wine wine64 dpkg-dev file
+          # the screenshot test of the engine's windows: a virtual X server, its window list, ImageMagick
+          xvfb x11-utils imagemagick)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -56,7 +66,8 @@ $sudo cp "$src/mspack/mspack.h" "$prefix/include/"
 # expat builds with CMake: with the project's own toolchain file.
 src=$(unpack_source expat)/expat
 root=$(cd "$(dirname "$0")/.." && pwd)
-cmake -S "$src" -B "$work/expat-build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+SX_MINGW_PREFIX=$prefix SX_MINGW32_PREFIX=$prefix \
+cmake -S "$src" -B "$work/expat-build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-${host%%-*}.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DEXPAT_SHARED_LIBS=OFF \
   -DEXPAT_BUILD_TOOLS=OFF -DEXPAT_BUILD_EXAMPLES=OFF -DEXPAT_BUILD_TESTS=OFF -DEXPAT_BUILD_DOCS=OFF \
   -DEXPAT_BUILD_PKGCONFIG=OFF >/dev/null

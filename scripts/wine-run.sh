@@ -50,4 +50,10 @@ done
 find "$prefix/drive_c/users" -mindepth 2 -maxdepth 2 -type l -exec sh -c 'rm "$1" && mkdir "$1"' _ {} \;
 # Files a run may change in place are its own, not the template's.
 find "$prefix/drive_c" -maxdepth 2 -name '*.ini' -exec sh -c 'cp "$1" "$1.tmp" && mv "$1.tmp" "$1"' _ {} \;
+# SX_WINE_GRAPHICS=x11: this run draws on $DISPLAY (the screenshot test) instead of the null
+# driver, with window frames and captions drawn by Wine itself (there is no window manager).
+if [ "${SX_WINE_GRAPHICS:-}" = x11 ]; then
+  sed -i '/^"Graphics"="null"$/d' "$prefix/user.reg"
+  printf '\n[Software\\\\Wine\\\\X11 Driver]\n"Decorated"="N"\n' >>"$prefix/user.reg"
+fi
 WINEPREFIX=$prefix "$wine" "$@"

@@ -49,9 +49,8 @@ int main(int argc, char** argv) {
     sx::TUninstallOptions options;
     options.selfPath = host->ModuleFileName();
     std::string logPath;
-    for (int i = 1; i < argc; ++i) {
-      // The command line arrives in the terminal's UTF-8; the machine works in its ANSI code page.
-      std::string arg = host->Utf8ToAnsi(argv[i]);
+    // The parameters in the machine's ANSI code page, as the host has them.
+    for (const std::string& arg : sx::host::ProgramArguments(*host, argc, argv)) {
       if (IsSwitch(arg, "s"))
         options.silent = true;
       else if (logPath.empty())

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "host/posix/posix_host_impl.h"
+#include "host/region_data.h"
 
 namespace sx::host {
 namespace {
@@ -24,7 +25,11 @@ std::string Quoted(std::string_view text) {
 class PosixWindow final : public Window {
  public:
   PosixWindow(Host& host, const WindowSpec& options)
-      : host_(host), handle_(g_nextHandle.fetch_add(0x10)), name_(Quoted(options.title)) {
+      : host_(host),
+        handle_(g_nextHandle.fetch_add(0x10)),
+        name_(Quoted(options.title)),
+        width_(options.width),
+        height_(options.height) {
     host_.Trace("window", "create " + name_ + " class=" + options.className +
                               " handle=" + std::to_string(handle_) +
                               " owner=" + std::to_string(options.owner) + Geometry(options.x, options.y, options.width, options.height));
@@ -39,8 +44,12 @@ class PosixWindow final : public Window {
     host_.Trace("window", "caption " + name_ + " text=" + Quoted(caption));
   }
   void Place(int x, int y, int width, int height) override {
+    width_ = width;
+    height_ = height;
     host_.Trace("window", "place " + name_ + Geometry(x, y, width, height));
   }
+  int Width() override { return width_; }
+  int Height() override { return height_; }
   void Show() override {
     visible_ = true;
     host_.Trace("window", "show " + name_);
@@ -49,8 +58,8 @@ class PosixWindow final : public Window {
   void SetAlpha(int alpha) override {
     host_.Trace("window", "alpha " + name_ + " " + std::to_string(alpha));
   }
-  void SetRegion(int rectangles) override {
-    host_.Trace("window", "region " + name_ + " rects=" + std::to_string(rectangles));
+  void SetRegion(std::string_view regionData) override {
+    host_.Trace("window", "region " + name_ + " rects=" + std::to_string(RegionRectangleCount(regionData)));
   }
   void SetProgress(int percent) override {
     if (percent == progress_) return;
@@ -73,6 +82,7 @@ class PosixWindow final : public Window {
   Host& host_;
   intptr_t handle_;
   std::string name_;
+  int width_, height_;
   bool visible_ = false;
   bool drawing_ = false;
   int progress_ = -1;

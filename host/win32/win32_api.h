@@ -36,3 +36,4 @@
 #undef RemoveFontResource
 #undef GetEnvironmentStrings
 #undef CreateMutex
+#undef AnsiToOem

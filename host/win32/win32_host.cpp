@@ -169,6 +169,34 @@ std::string Win32Host::ShellFolder(int csidl) {
 
 std::string Win32Host::AnsiToUtf8(std::string_view ansi) { return Recode(ansi, CP_ACP, CP_UTF8); }
 std::string Win32Host::Utf8ToAnsi(std::string_view utf8) { return Recode(utf8, CP_UTF8, CP_ACP); }
+
+std::vector<std::string> SplitProgramCommandLine(std::string_view commandLine) {
+  std::vector<std::string> parameters;
+  size_t at = 0;
+  const auto separator = [&](size_t i) { return static_cast<unsigned char>(commandLine[i]) <= ' '; };
+  for (;;) {
+    while (at < commandLine.size() && separator(at)) ++at;
+    if (at == commandLine.size()) return parameters;
+    std::string parameter;
+    while (at < commandLine.size() && !separator(at)) {
+      if (commandLine[at] == '"') {
+        for (++at; at < commandLine.size() && commandLine[at] != '"'; ++at) parameter += commandLine[at];
+        if (at < commandLine.size()) ++at;  // the closing quote
+      } else {
+        parameter += commandLine[at++];
+      }
+    }
+    parameters.push_back(std::move(parameter));
+  }
+}
+
+std::vector<std::string> ProgramArguments(Host&, int, char**) {
+  // The C runtime's argv follows other quoting rules (a backslash escapes a quote); the program
+  // reads its command line as Windows gave it, in the ANSI code page.
+  std::vector<std::string> parameters = SplitProgramCommandLine(GetCommandLineA());
+  if (!parameters.empty()) parameters.erase(parameters.begin());
+  return parameters;
+}
 std::string Win32Host::AnsiToOem(std::string_view ansi) { return Recode(ansi, CP_ACP, CP_OEMCP); }
 
 std::string Win32Host::UpperCaseLocale(std::string_view text) {

@@ -1,7 +1,7 @@
 // The Win32 host's class. Its calls are implemented across win32_*.cpp by area: machine facts,
 // code pages, paths, environment and time (win32_host.cpp), files (win32_files.cpp), registry
 // (win32_registry.cpp), processes, libraries and the end of the session (win32_process.cpp),
-// message boxes and windows (win32_windows.cpp), shell services, fonts and type libraries
+// message boxes (win32_message_box.cpp), windows (win32_windows.cpp), shell services, fonts and type libraries
 // (win32_shell.cpp).
 #pragma once
 
@@ -16,6 +16,11 @@ namespace sx::host {
 // ANSI <-> UTF-16 in the process's code page (CP_ACP), as the "A" functions convert.
 std::wstring AnsiToWide(std::string_view text);
 std::string WideToAnsi(std::wstring_view text);
+
+// Splits a program's command line into its parameters, the program's name first: blanks and
+// control characters separate them, double quotes group and are dropped, a backslash is an
+// ordinary character (so "C:\Temp\" stays a folder). Bytes stay as they are (ANSI).
+std::vector<std::string> SplitProgramCommandLine(std::string_view commandLine);
 
 // Stores the calling thread's Windows error as the host's last error (the Win32 calls of the
 // host set it themselves; registry calls return theirs, which this takes). Returns false.
@@ -108,6 +113,11 @@ class Win32Host final : public Host {
   void BroadcastSettingChange(std::string_view area) override;
   void BroadcastFontChange() override;
   void Trace(std::string_view kind, std::string_view text) override;
+  // The session-end question (WM_QUERYENDSESSION) reaches the engine's windows on the main
+  // thread while it serves its messages (win32_windows.cpp).
+  bool AnnounceSession() override;
+  void WithdrawSession() override;
+  void ServeSessionQueries(const std::function<bool()>& answer) override;
 
  private:
   void LoadFacts();

@@ -1,58 +1,24 @@
-// Message boxes and the engine's windows on the Win32 host. Windows are real top-level windows
-// of one class; the preparing dialog gets a real progress bar (comctl32). Each change is also a
-// trace line, in the same words the simulated machine uses, so tests read both hosts alike.
-// Message boxes are the system's own, unless SX_MSGBOX_ANSWERS scripts the answers (tests).
+// The engine's windows on the Win32 host, as real windows: the hidden main window, the splash and
+// the preparing window drawn from their pictures (with their region and opacity), and the
+// preparing dialog from the program's resource "DLG_PRESETUP" with its progress bar. Each change
+// is also a trace line, in the same words the simulated machine uses, so tests read both hosts
+// alike.
 #include "host/win32/win32_api.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <functional>
+#include <mutex>
+#include <set>
 
+#include "host/region_data.h"
 #include "host/win32/win32_host_impl.h"
 
 namespace sx::host {
 namespace {
 
-constexpr char kWindowClass[] = "SXEngineHostWindow";
-
-struct AnswerName {
-  int id;
-  const char* name;
-};
-
-constexpr AnswerName kAnswers[] = {
-    {kIdOk, "IDOK"},         {kIdCancel, "IDCANCEL"}, {kIdAbort, "IDABORT"},
-    {kIdRetry, "IDRETRY"},   {kIdIgnore, "IDIGNORE"}, {kIdYes, "IDYES"},
-    {kIdNo, "IDNO"},         {kIdTryAgain, "IDTRYAGAIN"}, {kIdContinue, "IDCONTINUE"},
-};
-
-const char* AnswerText(int id) {
-  for (const auto& a : kAnswers)
-    if (a.id == id) return a.name;
-  return "IDOK";
-}
-
-// "IDYES", "YES" or "6"; 0 when it is none of them.
-int ParseAnswer(const std::string& text) {
-  for (const auto& a : kAnswers)
-    if (_stricmp(text.c_str(), a.name) == 0 || _stricmp(text.c_str(), a.name + 2) == 0) return a.id;
-  char* end = nullptr;
-  const long n = std::strtol(text.c_str(), &end, 10);
-  for (const auto& a : kAnswers)
-    if (end && *end == '\0' && a.id == n) return a.id;
-  return 0;
-}
-
-std::string Quote(std::string_view text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '\n') out += "\\n";
-    else if (c == '\r') out += "\\r";
-    else if (c == '"' || c == '\\') out += '\\', out += c;
-    else out += c;
-  }
-  return out + "\"";
-}
+constexpr char kPreparingDialog[] = "DLG_PRESETUP";
+constexpr int kDialogProgressBar = 101;
+// The hidden main window: caption, system menu, sizing frame and maximise box, never shown.
+constexpr DWORD kMainWindowStyle = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX;
 
 std::string TraceName(std::string_view title) {
   std::string out = "\"";
@@ -68,21 +34,77 @@ std::string Geometry(int x, int y, int w, int h) {
          " h=" + std::to_string(h);
 }
 
-bool RegisterWindowClass() {
-  static const bool registered = [] {
+// What a window paints: its picture, kept in the window's user data while it lives.
+struct WindowFace {
+  HBITMAP picture = nullptr;
+};
+
+// Whether the session may end, as the engine answers it; empty while no session is announced.
+// Used on the main thread only: the windows and their messages live there.
+std::function<bool()>& SessionAnswer() {
+  static std::function<bool()> answer;
+  return answer;
+}
+
+LRESULT CALLBACK EngineWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_QUERYENDSESSION && SessionAnswer()) return SessionAnswer()() ? TRUE : FALSE;
+  const auto* face = reinterpret_cast<const WindowFace*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (face && face->picture) {
+    if (message == WM_ERASEBKGND) return 1;  // the picture covers everything
+    if (message == WM_PAINT) {
+      PAINTSTRUCT paint;
+      HDC target = BeginPaint(window, &paint);
+      HDC source = CreateCompatibleDC(target);
+      HGDIOBJ previous = SelectObject(source, face->picture);
+      BITMAP size;
+      GetObjectA(face->picture, sizeof size, &size);
+      BitBlt(target, 0, 0, size.bmWidth, size.bmHeight, source, 0, 0, SRCCOPY);
+      SelectObject(source, previous);
+      DeleteDC(source);
+      EndPaint(window, &paint);
+      return 0;
+    }
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+INT_PTR CALLBACK PreparingDialogProc(HWND, UINT message, WPARAM, LPARAM) {
+  return message == WM_INITDIALOG;  // everything else as the dialog manager does it
+}
+
+void InitCommonControls() {
+  static std::once_flag once;
+  std::call_once(once, [] {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&controls);
-    WNDCLASSEXA windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = kWindowClass;
-    windowClass.hIcon = LoadIconA(windowClass.hInstance, "MAINICON");
-    return RegisterClassExA(&windowClass) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-  }();
-  return registered;
+  });
+}
+
+// Registers a window class of the engine once: redrawn whole when resized, no close command, the
+// program's icon "MAINICON".
+bool RegisterEngineClass(const std::string& name) {
+  static std::mutex mutex;
+  static std::set<std::string> registered;
+  std::lock_guard lock(mutex);
+  if (registered.count(name)) return true;
+  WNDCLASSEXA windowClass = {};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_NOCLOSE;
+  windowClass.lpfnWndProc = EngineWindowProc;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.hIcon = LoadIconA(windowClass.hInstance, "MAINICON");
+  windowClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = name.c_str();
+  if (!RegisterClassExA(&windowClass) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+    // Without the extended registration, the plain one.
+    WNDCLASSA plain = {windowClass.style, windowClass.lpfnWndProc, 0, 0, windowClass.hInstance,
+                       windowClass.hIcon, windowClass.hCursor, windowClass.hbrBackground, nullptr,
+                       windowClass.lpszClassName};
+    if (!RegisterClassA(&plain) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+  }
+  registered.insert(name);
+  return true;
 }
 
 // Lets the windows of this thread draw what changed.
@@ -94,25 +116,28 @@ void PumpMessages() {
   }
 }
 
+void SetUpProgressBar(HWND bar) {
+  SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+  SendMessageA(bar, PBM_SETSTEP, 1, 0);
+}
+
 class Win32Window final : public Window {
  public:
-  Win32Window(Host& host, HWND window, const WindowSpec& options)
-      : host_(host), window_(window), name_(TraceName(options.title)) {
-    if (options.className == "DLG_PRESETUP") {
-      // The preparing dialog: its progress bar across the client area, with a margin.
-      RECT client;
-      GetClientRect(window_, &client);
-      progressBar_ = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE, 8, 8,
-                                     client.right - 16, 16, window_, nullptr,
-                                     GetModuleHandleA(nullptr), nullptr);
-      if (progressBar_) SendMessageA(progressBar_, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+  Win32Window(Host& host, HWND window, HBITMAP picture, HWND progressBar, const WindowSpec& options)
+      : host_(host), window_(window), progressBar_(progressBar), name_(TraceName(options.title)) {
+    face_.picture = picture;
+    if (picture) {
+      SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&face_));
+      InvalidateRect(window_, nullptr, TRUE);
     }
+    if (progressBar_) SetUpProgressBar(progressBar_);
     host_.Trace("window", "create " + name_ + " class=" + options.className + " handle=" +
                               std::to_string(Handle()) + " owner=" + std::to_string(options.owner) +
                               Geometry(options.x, options.y, options.width, options.height));
   }
   ~Win32Window() override {
     DestroyWindow(window_);
+    if (face_.picture) DeleteObject(face_.picture);
     PumpMessages();
     host_.Trace("window", "close " + name_);
   }
@@ -124,9 +149,10 @@ class Win32Window final : public Window {
   }
   void Place(int x, int y, int width, int height) override {
     MoveWindow(window_, x, y, width, height, TRUE);
-    if (progressBar_) MoveWindow(progressBar_, 8, 8, width > 40 ? width - 24 : width, 16, TRUE);
     host_.Trace("window", "place " + name_ + Geometry(x, y, width, height));
   }
+  int Width() override { return WindowBox().right - WindowBox().left; }
+  int Height() override { return WindowBox().bottom - WindowBox().top; }
   void Show() override {
     ShowWindow(window_, SW_SHOWNORMAL);
     UpdateWindow(window_);
@@ -139,13 +165,12 @@ class Win32Window final : public Window {
     SetLayeredWindowAttributes(window_, 0, static_cast<BYTE>(alpha), LWA_ALPHA);
     host_.Trace("window", "alpha " + name_ + " " + std::to_string(alpha));
   }
-  void SetRegion(int rectangles) override {
-    // The interface passes the count of the region's rectangles, not their places: the window
-    // keeps its whole rectangle as its shape.
-    RECT bounds;
-    GetWindowRect(window_, &bounds);
-    SetWindowRgn(window_, CreateRectRgn(0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top), TRUE);
-    host_.Trace("window", "region " + name_ + " rects=" + std::to_string(rectangles));
+  void SetRegion(std::string_view regionData) override {
+    // The window owns the region once it is set; a block the system refuses leaves the shape.
+    HRGN region = ExtCreateRegion(nullptr, static_cast<DWORD>(regionData.size()),
+                                  reinterpret_cast<const RGNDATA*>(regionData.data()));
+    if (region && !SetWindowRgn(window_, region, TRUE)) DeleteObject(region);
+    host_.Trace("window", "region " + name_ + " rects=" + std::to_string(RegionRectangleCount(regionData)));
   }
   void SetProgress(int percent) override {
     if (percent == progress_) return;
@@ -156,51 +181,75 @@ class Win32Window final : public Window {
   }
 
  private:
+  RECT WindowBox() {
+    RECT box{};
+    GetWindowRect(window_, &box);
+    return box;
+  }
+
   Host& host_;
   HWND window_;
-  HWND progressBar_ = nullptr;
+  HWND progressBar_;
+  WindowFace face_;
   std::string name_;
   int progress_ = -1;
 };
 
 }  // namespace
 
-int Win32Host::NextScriptedAnswer() {
-  std::lock_guard lock(mutex_);
-  while (nextAnswer_ < scriptedAnswers_.size())
-    if (int answer = ParseAnswer(scriptedAnswers_[nextAnswer_++])) return answer;
-  return 0;
+bool Win32Host::AnnounceSession() {
+  // Windows asks every program with top-level windows; the answer is set when it is served.
+  return true;
 }
 
-int Win32Host::MessageBox(std::string_view title, std::string_view text, uint32_t style) {
-  const intptr_t owner = TakeNextBoxOwner();
-  int answer = NextScriptedAnswer();
-  if (!answer)
-    answer = MessageBoxA(reinterpret_cast<HWND>(owner), std::string(text).c_str(),
-                         std::string(title).c_str(), style);
-  if (!answer) answer = kIdCancel;  // the box could not be shown
-  char styleText[16];
-  std::snprintf(styleText, sizeof styleText, "0x%08X", style);
-  std::string line = "title=" + Quote(title) + " text=" + Quote(text) + " style=" + styleText +
-                     " answer=" + AnswerText(answer);
-  if (owner) line += " owner=" + std::to_string(owner);
-  std::fprintf(stderr, "messagebox %s\n", AnsiToUtf8(line).c_str());
-  Trace("messagebox", line);
-  return answer;
+void Win32Host::WithdrawSession() { SessionAnswer() = nullptr; }
+
+void Win32Host::ServeSessionQueries(const std::function<bool()>& answer) {
+  SessionAnswer() = answer;
+  PumpMessages();
 }
 
 std::unique_ptr<Window> Win32Host::CreateWindow(const WindowSpec& options) {
-  if (!RegisterWindowClass()) return nullptr;
-  const bool hiddenMain = options.title.empty();
-  const DWORD style = hiddenMain ? WS_OVERLAPPED
-                      : options.className == "DLG_PRESETUP" ? WS_POPUP | WS_CAPTION | WS_BORDER
-                                                            : WS_POPUP;
-  HWND window = CreateWindowExA(hiddenMain ? WS_EX_TOOLWINDOW : 0, kWindowClass,
-                                options.title.c_str(), style, options.x, options.y, options.width,
-                                options.height, reinterpret_cast<HWND>(options.owner), nullptr,
-                                GetModuleHandleA(nullptr), nullptr);
-  if (!window) return nullptr;
-  return std::make_unique<Win32Window>(*this, window, options);
+  InitCommonControls();
+  const HINSTANCE program = GetModuleHandleA(nullptr);
+  const HWND owner = reinterpret_cast<HWND>(options.owner);
+  if (options.className == kPreparingDialog) {
+    // The dialog from the program's resources, at its own size (its template in dialog units of
+    // the system's dialog font), where the caller says; its progress bar is its control 101.
+    HWND dialog = CreateDialogParamA(program, kPreparingDialog, owner, PreparingDialogProc, 0);
+    if (!dialog) return nullptr;
+    SetWindowTextA(dialog, options.title.c_str());
+    SetWindowPos(dialog, nullptr, options.x, options.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return std::make_unique<Win32Window>(*this, dialog, nullptr,
+                                         GetDlgItem(dialog, kDialogProgressBar), options);
+  }
+
+  if (!RegisterEngineClass(options.className)) return nullptr;
+  HBITMAP picture = nullptr;
+  if (!options.picture.empty()) {
+    picture = static_cast<HBITMAP>(
+        LoadImageA(nullptr, options.picture.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    if (!picture) return nullptr;  // a picture window without its picture is no window
+  }
+  const DWORD style = options.title.empty() ? kMainWindowStyle : WS_POPUP;
+  HWND window = CreateWindowExA(0, options.className.c_str(), options.title.c_str(), style,
+                                options.x, options.y, options.width, options.height, owner,
+                                nullptr, program, nullptr);
+  if (!window) {
+    if (picture) DeleteObject(picture);
+    return nullptr;
+  }
+  HWND progressBar = nullptr;
+  if (const auto& bar = options.progressBar) {
+    progressBar = CreateWindowExA(0, PROGRESS_CLASSA, "", WS_CHILD | WS_VISIBLE | PBS_SMOOTH,
+                                  bar->x, bar->y, bar->width, bar->height, window, nullptr,
+                                  program, nullptr);
+    if (progressBar) {
+      SendMessageA(progressBar, PBM_SETBARCOLOR, 0, static_cast<LPARAM>(bar->barColor));
+      SendMessageA(progressBar, PBM_SETBKCOLOR, 0, static_cast<LPARAM>(bar->backgroundColor));
+    }
+  }
+  return std::make_unique<Win32Window>(*this, window, picture, progressBar, options);
 }
 
 }  // namespace sx::host

@@ -8,6 +8,9 @@
 #include <sstream>
 
 #include "host/host.h"
+#include "host/machine.h"
+#include "host/win32/win32_api.h"
+#include "host/win32/win32_host_impl.h"
 #include "tests/support/temp_machine.h"
 
 namespace sx::host {
@@ -94,7 +97,7 @@ TEST(Win32Host, WindowsAreRealAndTraced) {
   test::TempMachine machine;
   auto& host = machine.host();
   {
-    auto dialog = host.CreateWindow({"DLG_PRESETUP", "Preparing", 0, 10, 20, 399, 80});
+    auto dialog = host.CreateWindow({"DLG_PRESETUP", "Preparing", 0, 10, 20, 399, 80, "", {}});
     ASSERT_TRUE(dialog);
     EXPECT_NE(dialog->Handle(), 0);
     EXPECT_FALSE(dialog->Visible());
@@ -131,6 +134,30 @@ TEST(Win32Host, ShellLinksAreWrittenByTheShell) {
   ASSERT_GE(bytes.size(), 76u);
   EXPECT_EQ(bytes.substr(0, 4), std::string("\x4C\0\0\0", 4));  // the header's size
   EXPECT_NE(bytes.find("target.txt"), std::string::npos);
+}
+
+TEST(Win32Host, ProgramParametersComeFromTheAnsiCommandLine) {
+  using Parameters = std::vector<std::string>;
+  // Quotes group and go; a backslash before a quote is an ordinary character; ANSI bytes stay.
+  EXPECT_EQ(SplitProgramCommandLine("\"C:\\Setup Files\\setup.exe\" /s  /exename:\"C:\\My Apps\\a.exe\""),
+            (Parameters{"C:\\Setup Files\\setup.exe", "/s", "/exename:C:\\My Apps\\a.exe"}));
+  EXPECT_EQ(SplitProgramCommandLine("setup.exe /resume:\"C:\\Temp\\sx 1\\\" /s"),
+            (Parameters{"setup.exe", "/resume:C:\\Temp\\sx 1\\", "/s"}));
+  EXPECT_EQ(SplitProgramCommandLine("a.exe x\"y z\"w \"\" \t\"open"),
+            (Parameters{"a.exe", "xy zw", "", "open"}));
+  EXPECT_EQ(SplitProgramCommandLine("a.exe /exename:C:\\Donn\xE9" "es\\s.exe"),
+            (Parameters{"a.exe", "/exename:C:\\Donn\xE9" "es\\s.exe"}));
+  EXPECT_EQ(SplitProgramCommandLine("   "), Parameters{});
+
+  // The program's own parameters are its command line's, without its name.
+  test::TempMachine machine;
+  int argc = 0;
+  char** argv = nullptr;
+  Parameters expected = SplitProgramCommandLine(GetCommandLineA());
+  ASSERT_FALSE(expected.empty());
+  expected.erase(expected.begin());
+  EXPECT_EQ(ProgramArguments(machine.host(), argc, argv), expected);
+  EXPECT_FALSE(expected.empty());  // the test runner names the test to run
 }
 
 }  // namespace
