@@ -54,10 +54,12 @@ bool FileExistsAt(std::string_view path) {
 }
 
 bool DeleteFileKeepingAttributes(std::string_view path) {
+  auto info = host::CurrentHost().GetFileInfo(path);
+  return !info || DeleteFileKeepingAttributes(path, info->attributes);
+}
+
+bool DeleteFileKeepingAttributes(std::string_view path, uint32_t attributes) {
   auto& host = host::CurrentHost();
-  auto info = host.GetFileInfo(path);
-  if (!info) return true;
-  const uint32_t attributes = info->attributes;
   if (attributes & host::kAttrReadOnly) host.SetFileAttributes(path, host::kAttrNormal);
   if (host.DeleteFile(path)) return true;
   uint32_t error = host.LastError();

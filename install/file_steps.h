@@ -3,6 +3,7 @@
 // engine's temporary folder so that it survives the folder's removal.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,8 @@ std::string CreateTempFileIn(std::string_view folder, std::string_view prefix);
 // Clears a read-only attribute and deletes the file. When the deletion fails the file keeps the
 // attributes it had. True when the file is gone (or was never there).
 bool DeleteFileKeepingAttributes(std::string_view path);
+// The same for a file whose attributes the caller has just read.
+bool DeleteFileKeepingAttributes(std::string_view path, uint32_t attributes);
 
 // Copies the file with its last-write time and attributes, replacing the target. Unlike a plain
 // copy it fails when the time or the attributes could not be given to the copy, so that a backup

@@ -123,7 +123,9 @@ void TInstallFile::Undo() {
       services.RemoveFontResource(FileName);
       if (!FontName.empty()) RegDeleteValue(FontsKey(), FontName);
     }
-    if (FileExistsAt(FileName) && !DeleteFileKeepingAttributes(FileName))
+    // The file's facts are read once: they tell whether it is there and how to delete it.
+    if (const auto info = host::CurrentHost().GetFileInfo(FileName);
+        info && !(info->attributes & host::kAttrDirectory) && !DeleteFileKeepingAttributes(FileName, info->attributes))
       ReportUndoError("Cannot delete " + FileName);
     // An INI document's rewrite that failed half-way leaves its journal beside the file (see
     // util/ini_file.h); it belongs to the change being undone.

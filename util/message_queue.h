@@ -24,8 +24,8 @@ void PostQuitMessage();
 void SetServeHook(std::function<void()> hook);
 
 // Runs every task waiting in the calling thread's queue, stopping at a quit message (which is
-// taken but not run). When the queue was empty, waits up to 1 ms for a message (a message that
-// arrives meanwhile is left for the next call). On another thread it only sleeps.
+// taken but not run). When the queue was empty, waits up to 1 ms for a message and runs what
+// arrived. On another thread it only sleeps.
 void PumpMessages();
 
 }  // namespace sx

@@ -146,8 +146,12 @@ std::string PathMapper::DriveFolder(char letter) const {
 }
 
 std::string PathMapper::FindIgnoringCase(const std::string& folder, const std::string& name) const {
+  return LookUpIgnoringCase(folder, name).value_or(std::string());
+}
+
+std::optional<std::string> PathMapper::LookUpIgnoringCase(const std::string& folder, const std::string& name) const {
   const int64_t changeTime = ChangeTime(folder);
-  if (changeTime < 0) return {};
+  if (changeTime < 0) return std::nullopt;
   const std::u16string wanted = FoldCase(Utf8ToUtf16(name));
   std::lock_guard lock(mutex_);
   auto it = folders_.find(folder);
@@ -207,6 +211,15 @@ std::optional<std::string> PathMapper::ToHost(std::string_view fullPath) const {
     if (valid) {
       std::string exact = below.empty() ? host : (host == "/" ? "/" : host + "/") + ansi_.ToUtf8(relative);
       if (Exists(exact)) return exact;
+      // A name not made yet in a folder that exists as spelled (the usual target of a copy):
+      // every folder of the path is found as written, so only the last name needs a look
+      // ignoring case, in the folder's cached listing.
+      if (!below.empty()) {
+        const size_t slash = exact.find_last_of('/');
+        const std::string folder = slash == 0 ? "/" : exact.substr(0, slash);
+        if (auto found = LookUpIgnoringCase(folder, exact.substr(slash + 1)))
+          return found->empty() ? exact : (folder == "/" ? "/" : folder + "/") + *found;
+      }
     }
   }
   bool parentExists = true;

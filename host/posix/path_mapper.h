@@ -52,6 +52,8 @@ class PathMapper {
   };
   // The entry of `folder` equal to `name` ignoring case, or "" when there is none.
   std::string FindIgnoringCase(const std::string& folder, const std::string& name) const;
+  // The same, or std::nullopt when `folder` itself cannot be found.
+  std::optional<std::string> LookUpIgnoringCase(const std::string& folder, const std::string& name) const;
   void Note(const std::string& hostPath, bool created) const;
 
   std::string machineFolder_;

@@ -490,10 +490,16 @@ std::unique_ptr<File> PosixHost::OpenFile(std::string_view path, OpenOptions opt
     return nullptr;
   }
   if (!exists) paths_->NoteCreated(*host);
-  // Truncate only once the share check passed, so a refused open changes nothing.
-  if (options.mode == OpenMode::kCreateAlways && exists && ftruncate(fd, 0) != 0) {
-    Fail(WinErrorFromErrno(errno));
-    return nullptr;
+  // Truncate only once the share check passed, so a refused open changes nothing. An empty file
+  // only gets the new modification time: truncating it would make ext4 start writing the next
+  // content back at close (its guard for files rewritten in place), which costs every staged file
+  // of an installation a synchronous flush.
+  if (options.mode == OpenMode::kCreateAlways && exists) {
+    const timespec touched[2] = {{0, UTIME_OMIT}, {0, UTIME_NOW}};
+    if (st.st_size == 0 ? futimens(fd, touched) != 0 : ftruncate(fd, 0) != 0) {
+      Fail(WinErrorFromErrno(errno));
+      return nullptr;
+    }
   }
   return file;
 }

@@ -2,6 +2,7 @@
 // facts, files, processes and libraries, message boxes, time and environment.
 #pragma once
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -150,6 +151,9 @@ class PosixHost final : public Host {
   // simulated_file_states.h); true then.
   bool RefusedInUse(std::string_view path);
   std::unique_ptr<SessionChannel> session_;  // while the process is announced
+  // When the session's socket is looked at next: the main thread serves its queue thousands of
+  // times a second during the file phase, a question needs an answer only within seconds.
+  std::chrono::steady_clock::time_point nextSessionPoll_{};
 
   std::mutex mutex_;  // guards what follows
   std::string currentFolder_;

@@ -15,6 +15,8 @@ namespace {
 
 constexpr uint32_t kExitWindowsForce = 0x4;
 constexpr auto kAnswerTime = std::chrono::seconds(10);
+// How often a busy main thread looks for questions at most; the asking side waits seconds.
+constexpr auto kSessionPollInterval = std::chrono::milliseconds(10);
 
 // Asks every other announced process whether the session may end; true when all agreed within
 // the answer time. A process that agrees ends by itself (it saves what it needs to resume).
@@ -57,7 +59,11 @@ bool PosixHost::AnnounceSession() {
 void PosixHost::WithdrawSession() { session_.reset(); }
 
 void PosixHost::ServeSessionQueries(const std::function<bool()>& answer) {
-  if (session_) session_->ServeQueries(answer);
+  if (!session_) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (now < nextSessionPoll_) return;
+  nextSessionPoll_ = now + kSessionPollInterval;
+  session_->ServeQueries(answer);
 }
 
 }  // namespace sx::host

@@ -155,6 +155,17 @@ TEST(FileOperations, TimesRoundTripAndConvertToDosFormat) {
   EXPECT_EQ(back.day, 15);
   EXPECT_EQ(back.dayOfWeek, 1);  // a Monday
   EXPECT_EQ(FileTimeToDosDateTime(SystemTimeToFileTime({1979, 12, 0, 31, 0, 0, 0, 0})), 0u);
+  // Created anew over an existing file: emptied, written at the time of the creation, also when
+  // it was empty already.
+  for (const std::string content : {"old content", ""}) {
+    WriteFile(host, "C:\\again.txt", content);
+    ASSERT_TRUE(host.SetFileTimes("C:\\again.txt", nullptr, nullptr, &stamp));
+    ASSERT_TRUE(host.OpenFile("C:\\again.txt", {OpenMode::kCreateAlways, false}));
+    const auto info = host.GetFileInfo("C:\\again.txt");
+    ASSERT_TRUE(info);
+    EXPECT_EQ(info->size, 0u) << content;
+    EXPECT_GT(info->lastWriteTime, stamp) << content;
+  }
   auto space = host.GetDiskSpace("C:\\not\\there\\yet");
   ASSERT_TRUE(space);
   EXPECT_GT(space->totalBytes, 0u);

@@ -35,6 +35,21 @@ TEST(PathMapping, FindsExistingComponentsIgnoringCase) {
   // What does not exist yet keeps the caller's spelling below the last existing folder.
   EXPECT_EQ(host.MapPath("C:\\program files\\New Folder\\a.dll"),
             machine.HostPath("drive_c/Program Files/New Folder/a.dll"));
+  // In a folder spelled as it stands on disk, a name differing in case is the existing entry,
+  // also one made behind the host's back after the folder was looked at; a file standing where a
+  // folder is named keeps the caller's spelling below it.
+  EXPECT_EQ(host.MapPath("C:\\Program Files\\My App\\new.txt"),
+            machine.HostPath("drive_c/Program Files/My App/new.txt"));
+  EXPECT_EQ(host.MapPath("C:\\Program Files\\My App\\README.txt"),
+            machine.HostPath("drive_c/Program Files/My App/ReadMe.TXT"));
+  test::WriteHostFile(machine.HostPath("drive_c/Program Files/My App/Later.Txt"), "x");
+  EXPECT_EQ(host.MapPath("C:\\Program Files\\My App\\LATER.TXT"),
+            machine.HostPath("drive_c/Program Files/My App/Later.Txt"));
+  EXPECT_EQ(host.MapPath("C:\\Program Files\\My App\\ReadMe.TXT\\x"),
+            machine.HostPath("drive_c/Program Files/My App/ReadMe.TXT/x"));
+  ASSERT_TRUE(host.DeleteFile("C:\\program files\\my app\\later.txt"));
+  EXPECT_EQ(host.MapPath("C:\\Program Files\\My App\\LATER.TXT"),
+            machine.HostPath("drive_c/Program Files/My App/LATER.TXT"));
   EXPECT_EQ(host.WindowsPathOf(machine.HostPath("drive_c/windows/system32")), "C:\\windows\\system32");
   EXPECT_EQ(host.WindowsPathOf(machine.HostPath("drive_c/windows/not yet")), "C:\\windows\\not yet");
 

@@ -2,6 +2,8 @@
 // families, temporary and shell folders, programs, file search, unique names, the main queue.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "host/host_wrapper.h"
@@ -222,6 +224,32 @@ TEST(MainThreadQueue, WorkFromAnotherThreadRunsOnTheMainThreadWhileItPumps) {
   PumpMessages();  // takes the quit message
   EXPECT_EQ(ranOn, std::this_thread::get_id());
   EXPECT_TRUE(raised);
+}
+
+TEST(MainThreadQueue, EachSenderWaitsForItsOwnTaskWhenATaskPumpsInside) {
+  SetMainThread();
+  std::atomic<bool> firstStarted{false}, secondRan{false}, firstEnded{false};
+  bool firstSawItsEnd = false, secondSawItsTask = false;
+  // The first task serves the queue itself (a modal loop) until the second sender's task ran:
+  // the second task ends before the first, and neither sender may return before its own task.
+  std::thread first([&] {
+    SendToMainThread([&] {
+      firstStarted = true;
+      while (!secondRan) PumpMessages();
+      firstEnded = true;
+    });
+    firstSawItsEnd = firstEnded;
+  });
+  std::thread second([&] {
+    while (!firstStarted) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    SendToMainThread([&] { secondRan = true; });
+    secondSawItsTask = secondRan;
+  });
+  while (!firstEnded) PumpMessages();
+  first.join();
+  second.join();
+  EXPECT_TRUE(firstSawItsEnd);
+  EXPECT_TRUE(secondSawItsTask);
 }
 
 }  // namespace
