@@ -25,14 +25,13 @@ TEST(SessionQueries, ABusyServerAnswersEveryQuestionPromptly) {
   EXPECT_EQ(peers[0].pid, getpid());
 
   std::atomic<bool> stop{false};
-  std::atomic<int> serves{0}, answers{0};
+  std::atomic<int> answers{0};
   std::thread server([&] {
     while (!stop) {
       host.ServeSessionQueries([&] {
         ++answers;
         return answers % 2 == 1;  // yes, then no
       });
-      ++serves;
     }
   });
   // Two questions in a row: each gets the answer of its own turn within the time it allows.
@@ -43,7 +42,6 @@ TEST(SessionQueries, ABusyServerAnswersEveryQuestionPromptly) {
   EXPECT_EQ(first, std::optional<bool>(true));
   EXPECT_EQ(second, std::optional<bool>(false));
   EXPECT_EQ(answers.load(), 2);
-  EXPECT_GT(serves.load(), 2);
   host.WithdrawSession();
   EXPECT_TRUE(ListSessionPeers(machine.folder()).empty());
 }
