@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdint>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -14,7 +13,7 @@ namespace {
 
 struct Message {
   const std::function<void()>* task = nullptr;  // nullptr: the quit message
-  // Set once the task has run; then the queue's completion count moves on and wakes the senders.
+  // Set once the task has run (under the completion lock), waking its sender.
   std::atomic<bool>* done = nullptr;
   std::exception_ptr* error = nullptr;  // what the task raised, handed back to its sender
 };
@@ -23,10 +22,11 @@ struct Queue {
   std::mutex mutex;
   std::condition_variable arrived;  // wakes a main thread that waits in PumpMessages
   std::deque<Message> messages;
-  // Counts the tasks run. A sender waits on it (not on the queue's lock, which the main thread
-  // would otherwise contend for), so a round trip costs one wake-up each way; it lives as long as
-  // the queue, so the main thread never touches a sender's memory after it set `done`.
-  std::atomic<std::uint32_t> completions{0};
+  // Senders wait for their `done` here, not on the queue's lock, which the main thread would
+  // otherwise contend for. (A condition variable rather than atomic wait: with MinGW's standard
+  // library, which has no native wait, the latter missed wake-ups and hung the engine.)
+  std::mutex completionMutex;
+  std::condition_variable completed;
   // The main thread; read without the lock on every send, so it is atomic. Unowned is the
   // default id, which no running thread has.
   std::atomic<std::thread::id> owner{};
@@ -46,9 +46,13 @@ void Deliver(Queue& q, const Message& message) {
   } catch (...) {
     *message.error = std::current_exception();
   }
-  message.done->store(true, std::memory_order_release);
-  q.completions.fetch_add(1, std::memory_order_release);
-  q.completions.notify_all();
+  {
+    // Set under the lock: the sender cannot miss it between its check and its wait, and it
+    // cannot return (ending `done`'s life) before the lock is released.
+    std::lock_guard lock(q.completionMutex);
+    message.done->store(true, std::memory_order_release);
+  }
+  q.completed.notify_all();
 }
 
 // Takes the next waiting message; false when there is none.
@@ -86,12 +90,9 @@ void SendToMainThread(const std::function<void()>& task) {
     q.messages.push_back({&task, &done, &error});
   }
   q.arrived.notify_one();
-  for (;;) {
-    // Read the count before `done`: a task finished after this read moves the count on, so the
-    // wait below returns at once instead of missing it.
-    const std::uint32_t seen = q.completions.load(std::memory_order_acquire);
-    if (done.load(std::memory_order_acquire)) break;
-    q.completions.wait(seen, std::memory_order_acquire);
+  {
+    std::unique_lock lock(q.completionMutex);
+    q.completed.wait(lock, [&] { return done.load(std::memory_order_acquire); });
   }
   if (error) std::rethrow_exception(error);
 }
