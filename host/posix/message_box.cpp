@@ -11,41 +11,11 @@
 #include <iostream>
 #include <vector>
 
+#include "host/message_box_answers.h"
 #include "host/posix/posix_host_impl.h"
 
 namespace sx::host {
 namespace {
-
-struct AnswerName {
-  int id;
-  const char* name;
-  const char* label;
-};
-
-constexpr AnswerName kAnswers[] = {
-    {kIdOk, "IDOK", "OK"},          {kIdCancel, "IDCANCEL", "Cancel"},
-    {kIdAbort, "IDABORT", "Abort"}, {kIdRetry, "IDRETRY", "Retry"},
-    {kIdIgnore, "IDIGNORE", "Ignore"}, {kIdYes, "IDYES", "Yes"},
-    {kIdNo, "IDNO", "No"},          {kIdTryAgain, "IDTRYAGAIN", "Try Again"},
-    {kIdContinue, "IDCONTINUE", "Continue"},
-};
-
-const AnswerName* FindAnswer(int id) {
-  for (const auto& a : kAnswers)
-    if (a.id == id) return &a;
-  return nullptr;
-}
-
-// "IDYES", "yes" or "6"; 0 when it is none of them.
-int ParseAnswer(const std::string& text) {
-  for (const auto& a : kAnswers)
-    if (strcasecmp(text.c_str(), a.name) == 0 || strcasecmp(text.c_str(), a.name + 2) == 0 ||
-        strcasecmp(text.c_str(), a.label) == 0)
-      return a.id;
-  char* end = nullptr;
-  long n = std::strtol(text.c_str(), &end, 10);
-  return (end && *end == '\0' && FindAnswer(static_cast<int>(n))) ? static_cast<int>(n) : 0;
-}
 
 // The buttons of a box style (MB_OK, MB_OKCANCEL, ... MB_CANCELTRYCONTINUE).
 std::vector<int> ButtonsOf(uint32_t style) {
@@ -60,23 +30,12 @@ std::vector<int> ButtonsOf(uint32_t style) {
   }
 }
 
-std::string Quote(std::string_view text) {
-  std::string out = "\"";
-  for (char c : text) {
-    if (c == '\n') out += "\\n";
-    else if (c == '\r') out += "\\r";
-    else if (c == '"' || c == '\\') out += '\\', out += c;
-    else out += c;
-  }
-  return out + "\"";
-}
-
 }  // namespace
 
 int PosixHost::NextScriptedAnswer() {
   std::lock_guard lock(mutex_);
   while (nextAnswer_ < scriptedAnswers_.size()) {
-    if (int answer = ParseAnswer(scriptedAnswers_[nextAnswer_++])) return answer;
+    if (int answer = ParseMessageBoxAnswer(scriptedAnswers_[nextAnswer_++])) return answer;
   }
   return 0;
 }
@@ -89,7 +48,7 @@ int PosixHost::MessageBox(std::string_view title, std::string_view text, uint32_
   if (!answer && isatty(STDIN_FILENO) && isatty(STDERR_FILENO)) {
     std::fprintf(stderr, "\n[%s]\n%s\n", AnsiToUtf8(title).c_str(), AnsiToUtf8(text).c_str());
     for (size_t i = 0; i < buttons.size(); ++i)
-      std::fprintf(stderr, "  %zu) %s%s\n", i + 1, FindAnswer(buttons[i])->label,
+      std::fprintf(stderr, "  %zu) %s%s\n", i + 1, MessageBoxAnswerLabel(buttons[i]),
                    i == defaultIndex ? " (default)" : "");
     std::fprintf(stderr, "choice: ");
     std::string line;
@@ -100,13 +59,13 @@ int PosixHost::MessageBox(std::string_view title, std::string_view text, uint32_
   }
   if (!answer) {
     std::string fallback = settings_.Get("MessageBoxes", "Default", "default");
-    answer = strcasecmp(fallback.c_str(), "default") == 0 ? 0 : ParseAnswer(fallback);
+    answer = strcasecmp(fallback.c_str(), "default") == 0 ? 0 : ParseMessageBoxAnswer(fallback);
     if (!answer) answer = buttons[defaultIndex];
   }
   char styleText[16];
   std::snprintf(styleText, sizeof styleText, "0x%08X", style);
-  std::string line = "title=" + Quote(AnsiToUtf8(title)) + " text=" + Quote(AnsiToUtf8(text)) +
-                     " style=" + styleText + " answer=" + FindAnswer(answer)->name;
+  std::string line = "title=" + QuoteTraceText(AnsiToUtf8(title)) + " text=" + QuoteTraceText(AnsiToUtf8(text)) +
+                     " style=" + styleText + " answer=" + MessageBoxAnswerName(answer);
   if (const intptr_t owner = TakeNextBoxOwner()) line += " owner=" + std::to_string(owner);
   std::fprintf(stderr, "messagebox %s\n", line.c_str());
   Trace("messagebox", Utf8ToAnsi(line));
