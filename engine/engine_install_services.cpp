@@ -1,5 +1,7 @@
 #include "engine/engine_install_services.h"
 
+#include <memory>
+
 #include "database/sx_install_items.h"
 #include "engine/engine_context.h"
 #include "engine/engine_state.h"
@@ -40,6 +42,23 @@ std::intptr_t TEngineInstallServices::SendEvent(std::int32_t number, std::intptr
   // The plug-in host carries the event to the main thread itself.
   return engine_.Plugins().SendEvent(number, param1, param2, toAll);
 }
+
+void TEngineInstallServices::PostEvent(std::int32_t number, std::intptr_t param1, std::intptr_t param2) {
+  engine_.Plugins().PostEvent(number, param1, param2);
+}
+
+void TEngineInstallServices::PostItemEvent(std::int32_t number, std::intptr_t param1, const SxFileItem& item) {
+  // The copy lives until the event was delivered.
+  struct HeldItem {
+    std::string path;
+    SxFileItem item;
+  };
+  auto held = std::make_shared<HeldItem>(HeldItem{item.Path ? item.Path : "", item});
+  held->item.Path = held->path.c_str();
+  engine_.Plugins().PostEvent(number, param1, reinterpret_cast<std::intptr_t>(&held->item), held);
+}
+
+void TEngineInstallServices::WaitForEvents() { WaitForPostedTasks(); }
 
 void TEngineInstallServices::ShowStatusText(std::string_view text) {
   engine_.Plugins().ShowStatusText(text);

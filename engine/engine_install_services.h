@@ -27,6 +27,9 @@ class TEngineInstallServices : public TInstallServices {
 
   std::intptr_t SendEvent(std::int32_t number, std::intptr_t param1, std::intptr_t param2,
                           bool toAll) override;
+  void PostEvent(std::int32_t number, std::intptr_t param1, std::intptr_t param2) override;
+  void PostItemEvent(std::int32_t number, std::intptr_t param1, const SxFileItem& item) override;
+  void WaitForEvents() override;
   void ShowStatusText(std::string_view text) override;
   void HideStatusText() override;
 

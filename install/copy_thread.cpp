@@ -61,6 +61,14 @@ bool RunOnCopyThread(const std::function<bool()>& body) {
       error = std::current_exception();
       result = false;
     }
+    // Events the body posted are delivered before the main thread goes on: nothing it sends
+    // afterwards may overtake them.
+    try {
+      WaitForPostedTasks();
+    } catch (...) {
+      if (!error) error = std::current_exception();
+      result = false;
+    }
     finished.store(true, std::memory_order_release);
   });
   while (!finished.load(std::memory_order_acquire)) PumpMessages();

@@ -28,6 +28,7 @@
 #include "plugins/sxplugin.h"
 #include "util/case_tables.h"
 #include "util/folder_path.h"
+#include "util/message_queue.h"
 #include "util/wildcard.h"
 #include "util/str_utils.h"
 
@@ -153,22 +154,30 @@ class TFilePhase {
   std::unordered_set<std::string> knownFolders_;  // folded folders known to exist
   std::string failureReason_;  // why the unpacker failed, when it did
 
-  bool Aborted() { return services_.Aborted(); }
+  // The abort flag, once the handlers of every event posted so far have run.
+  bool Aborted() {
+    services_.WaitForEvents();
+    return services_.Aborted();
+  }
   void Abort() {
     services_.SetAborted(true);
     services_.SendEvent(EV_ABORTINSTALL, 0, 0, true);
   }
-  // Holds the copy thread while the installation is suspended; true when it must stop.
+  // Holds the copy thread while the installation is suspended; true when it must stop. Only on
+  // the copy thread: the main thread must stay free to resume. What the handlers of posted
+  // events did (a suspension, an abort) counts, so they are waited for first.
   bool Checkpoint() {
+    services_.WaitForEvents();
     if (InstallThreadSuspended()) WaitWhileSuspended([this] { return services_.Aborted(); });
     return Aborted();
   }
   std::string Text(int number, std::string_view argument) {
     return FormatLanguageText(services_.LanguageString(number), argument);
   }
+  // Progress, the item processed and the item done need no answer: they are posted, and the
+  // copy thread goes on writing while the main thread delivers them.
   void SendProgress() {
-    services_.SendEvent(EV_FILEINSTALLPROGRESS, ProgressPercent(fileDone_, fileSize_), ProgressPercent(done_, total_),
-                        true);
+    services_.PostEvent(EV_FILEINSTALLPROGRESS, ProgressPercent(fileDone_, fileSize_), ProgressPercent(done_, total_));
   }
   // A handler must not let an exception pass through the unpack library: it is kept, the
   // enumeration stops, and it is raised again once the library has returned.
@@ -203,6 +212,10 @@ class TFilePhase {
   void SourceFailed(const std::string& path);
 
   int BeforeFileExtract(const UnpackEntry& entry, std::string& destination);
+  // The part of BeforeFileExtract that talks to the plug-ins and reads what they may change
+  // (variables, their veto, their answer to a version conflict), run on the main thread in one
+  // hand-over: whether the file is written, and where. kUnpackAbort, or 0 to go on.
+  int DecideFile(const UnpackEntry& entry, TFoundItem& found, TTargetPath& target, bool& skip, bool& folderOnly);
   int AfterFileExtract(const UnpackEntry& entry, const std::string& destination);
   int OnProgress(std::uint32_t bytes);
   bool OnNeedCabinet(const std::string& name, std::string& folder);
@@ -333,15 +346,20 @@ bool TFilePhase::ExtractPackage(TsxPackage& package) {
   // A file the library began but did not finish (a failed next cabinet, say) goes.
   DropStagedFile();
   if (handlerError_) std::rethrow_exception(std::exchange(handlerError_, nullptr));
+  // A suspension asked for in the last file's events holds before the next package.
+  if (ok) Checkpoint();
   if (!ok) failureReason_ = unpacker.ErrorText();
   return ok;
 }
 
 int TFilePhase::OnProgress(std::uint32_t bytes) {
+  // An abort or a suspension from the handlers of earlier events stops the file here; this
+  // block's event is delivered while the next block is written.
+  if (Checkpoint()) return kUnpackAbort;
   fileDone_ += bytes;
   done_ += bytes;
   SendProgress();
-  return Checkpoint() ? kUnpackAbort : 1;
+  return 1;
 }
 
 bool TFilePhase::OnNeedCabinet(const std::string& name, std::string& folder) {
@@ -475,8 +493,6 @@ int TFilePhase::BeforeFileExtract(const UnpackEntry& entry, std::string& destina
   assemblyTarget_ = false;
   flags_ = {};
   item_ = nullptr;
-  bool skip = true;
-
   fileInfo_ = nullptr;
   if (!external_ && StartsWithText(entry.name, kDataFolder)) {
     auto found = fileInfos_.find(LowerCaseFast(entry.name.substr(kDataFolder.size())));
@@ -484,12 +500,45 @@ int TFilePhase::BeforeFileExtract(const UnpackEntry& entry, std::string& destina
   }
   fileSize_ = entry.size;
   fileDone_ = 0;
+
+  TFoundItem found;
+  TTargetPath target;
+  bool skip = true, folderOnly = false;
+  int decided = 0;
+  SendToMainThread([&] { decided = DecideFile(entry, found, target, skip, folderOnly); });
+  if (decided == kUnpackAbort) return kUnpackAbort;
+
+  if (skip) {
+    done_ += entry.size;
+    fileDone_ = fileSize_;
+    SendProgress();
+    if (found.file) {
+      if (flags_.Contains(TsxFlag::shared) && !IncrementSharedCount(target.path, targetExisted_)) {
+        services_.ShowErrorBox(Text(kStringSharedCount, target.path));
+        Abort();
+        return kUnpackAbort;
+      }
+      if (flags_.Contains(TsxFlag::reg_server)) {
+        // The existing file is registered in the server phase and never undone.
+        auto& action = actions_.AddActionOf<TInstallFile>();
+        action.FileName = target.path;
+        action.IsServer = true;
+        action.Log = false;
+        action.DontRollback = true;
+      }
+      services_.PostItemEvent(EV_AFTERPROCESSITEM, 0, record_);
+    }
+    return Checkpoint() ? kUnpackAbort : kUnpackSkip;
+  }
+  const int answer = InstallTarget(target, destination);
+  return answer == kUnpackSkip && Checkpoint() ? kUnpackAbort : answer;
+}
+
+int TFilePhase::DecideFile(const UnpackEntry& entry, TFoundItem& found, TTargetPath& target, bool& skip,
+                           bool& folderOnly) {
   SendProgress();
   SetRecord(std::string(NameOf(entry.name)), entry, 0);
-
-  TFoundItem found = external_ ? TFoundItem{externalComponent_, externalItem_} : index_.Find(entry.name);
-  TTargetPath target;
-  bool folderOnly = false;
+  found = external_ ? TFoundItem{externalComponent_, externalItem_} : index_.Find(entry.name);
   if (found.file) {
     item_ = found.file;
     flags_ = item_->Flags;
@@ -521,31 +570,8 @@ int TFilePhase::BeforeFileExtract(const UnpackEntry& entry, std::string& destina
     if (!skip && !folderOnly && !flags_.Contains(TsxFlag::no_version)) skip = SkipForVersion(entry, target.path);
     if (Aborted()) return kUnpackAbort;
   }
-  if (!folderOnly) services_.SendEvent(EV_PROCESSITEM, skip ? 1 : 0, RecordParam(), true);
-
-  if (skip) {
-    done_ += entry.size;
-    fileDone_ = fileSize_;
-    SendProgress();
-    if (found.file) {
-      if (flags_.Contains(TsxFlag::shared) && !IncrementSharedCount(target.path, targetExisted_)) {
-        services_.ShowErrorBox(Text(kStringSharedCount, target.path));
-        Abort();
-        return kUnpackAbort;
-      }
-      if (flags_.Contains(TsxFlag::reg_server)) {
-        // The existing file is registered in the server phase and never undone.
-        auto& action = actions_.AddActionOf<TInstallFile>();
-        action.FileName = target.path;
-        action.IsServer = true;
-        action.Log = false;
-        action.DontRollback = true;
-      }
-      services_.SendEvent(EV_AFTERPROCESSITEM, 0, RecordParam(), true);
-    }
-    return Checkpoint() ? kUnpackAbort : kUnpackSkip;
-  }
-  return InstallTarget(target, destination);
+  if (!folderOnly) services_.PostItemEvent(EV_PROCESSITEM, skip ? 1 : 0, record_);
+  return 0;
 }
 
 bool TFilePhase::EnsureFolder(const std::string& folder, bool record) {
@@ -660,9 +686,14 @@ bool TFilePhase::SkipForVersion(const UnpackEntry& entry, const std::string& tar
 }
 
 int TFilePhase::AfterFileExtract(const UnpackEntry& entry, const std::string& destination) {
+  // The handlers of this file's progress may have stopped the installation: then the file
+  // never takes its place.
+  if (Checkpoint()) {
+    DropStagedFile();
+    return kUnpackAbort;
+  }
   const std::string written = staged_.empty() ? destination : target_;
   if (!PlaceStagedFile()) return kUnpackAbort;
-  if (Checkpoint()) return kUnpackAbort;
   if (assemblyTarget_ &&
       !InstallAssembly(written, fileInfo_ ? fileInfo_->AssemblyData : "", !flags_.Contains(TsxFlag::dont_log))) {
     services_.ShowErrorBox("Cannot register assembly " + std::string(NameOf(written)));
@@ -675,9 +706,11 @@ int TFilePhase::AfterFileExtract(const UnpackEntry& entry, const std::string& de
     return kUnpackAbort;
   }
   SetRecord(target_, entry, 0);
-  services_.SendEvent(EV_AFTERPROCESSITEM, 0, RecordParam(), true);
+  services_.PostItemEvent(EV_AFTERPROCESSITEM, 0, record_);
   failedPath_ = package_ ? package_->FullFileName : target_;
-  return Checkpoint() ? kUnpackAbort : 1;
+  // What the handlers of the posted events do is looked at by the next callback (or, after the
+  // last file, by the end of the package).
+  return 1;
 }
 
 }  // namespace

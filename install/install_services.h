@@ -11,11 +11,11 @@
 //
 // Threads: the installation run, rollback and the log's end-of-run writes call these services on
 // the main thread. The file phase runs on the copy thread (install/copy_thread.h) and calls
-// SendEvent, ShowErrorBox, ShowBox, LanguageString, Aborted, SetAborted, RepairMode and Database
-// from there while the main thread only serves its queue (util/message_queue.h). The engine's
-// implementation hands events and boxes over to the main thread through that queue, as the
-// plug-in host does (SendToMainThread: the copy thread waits for the answer); with no plug-in
-// loaded an event has no one to reach and is answered 0 on the calling thread, without the hop.
+// SendEvent, PostEvent, ShowErrorBox, ShowBox, LanguageString, Aborted, SetAborted, RepairMode
+// and Database from there while the main thread only serves its queue (util/message_queue.h).
+// The engine's implementation hands events and boxes over to the main thread through that
+// queue, as the plug-in host does (SendToMainThread: the copy thread waits for the answer;
+// PostToMainThread for posted events: it does not).
 // Aborted and SetAborted must be safe across threads (an atomic flag).
 #pragma once
 
@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "database/sx_main_database.h"
+#include "plugins/sxplugin.h"
 
 namespace sx {
 
@@ -64,6 +65,19 @@ class TInstallServices {
   // unless `toAll`). 0 when no plug-in answers.
   virtual std::intptr_t SendEvent(std::int32_t number, std::intptr_t param1, std::intptr_t param2,
                                   bool toAll) = 0;
+  // SendEvent to all for an event whose replies nobody reads (progress, an item processed or
+  // done). Called off the main thread, the engine's implementation returns at once and delivers
+  // the event later, in order with every other event; PostItemEvent copies the item (with its
+  // path) and passes the copy as param2. WaitForEvents waits until every posted event was
+  // delivered, so that what their handlers changed (the abort flag, a suspension, variables) is
+  // seen; it raises again what a handler raised. The base sends at once and never waits.
+  virtual void PostEvent(std::int32_t number, std::intptr_t param1, std::intptr_t param2) {
+    SendEvent(number, param1, param2, true);
+  }
+  virtual void PostItemEvent(std::int32_t number, std::intptr_t param1, const SxFileItem& item) {
+    SendEvent(number, param1, reinterpret_cast<std::intptr_t>(&item), true);
+  }
+  virtual void WaitForEvents() {}
   // CM_SHOWSTATUSTEXT with the text and 750, and CM_HIDESTATUSTEXT.
   virtual void ShowStatusText(std::string_view text) = 0;
   virtual void HideStatusText() = 0;

@@ -278,6 +278,11 @@ std::intptr_t TPluginHost::SendEvent(int32_t number, std::intptr_t param1, std::
   return SendToPlugins(0, number, toAll, param1, param2);
 }
 
+void TPluginHost::PostEvent(int32_t number, std::intptr_t param1, std::intptr_t param2,
+                            std::shared_ptr<const void> hold) {
+  PostToMainThread([this, number, param1, param2, hold = std::move(hold)] { Dispatch(0, number, true, param1, param2); });
+}
+
 std::intptr_t TPluginHost::SendNamedEvent(std::string_view name, std::intptr_t param1,
                                           std::intptr_t param2, bool toAll) {
   return SendEvent(messages_.RegisterMessage(name), param1, param2, toAll);

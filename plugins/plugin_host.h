@@ -131,6 +131,11 @@ class TPluginHost {
   std::intptr_t SendToPlugins(int32_t sender, int32_t number, bool toAll, std::intptr_t param1,
                               std::intptr_t param2);
   std::intptr_t SendEvent(int32_t number, std::intptr_t param1, std::intptr_t param2, bool toAll);
+  // SendEvent to all plug-ins for an event whose replies nobody reads: from another thread it is
+  // queued for the main thread without waiting, in order with every other event. `hold` keeps
+  // what the parameters point to alive until it was delivered. WaitForPostedTasks
+  // (util/message_queue.h) waits until every posted event was delivered.
+  void PostEvent(int32_t number, std::intptr_t param1, std::intptr_t param2, std::shared_ptr<const void> hold = {});
   // SendEvent with the number of the name, registering it when it is new.
   std::intptr_t SendNamedEvent(std::string_view name, std::intptr_t param1, std::intptr_t param2,
                                bool toAll);

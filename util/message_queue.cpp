@@ -5,8 +5,10 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace sx {
 namespace {
@@ -16,6 +18,10 @@ struct Message {
   // Set once the task has run (under the completion lock), waking its sender.
   std::atomic<bool>* done = nullptr;
   std::exception_ptr* error = nullptr;  // what the task raised, handed back to its sender
+  // A posted task: owned by the message, nobody waits for it (`done` and `error` stay empty).
+  std::shared_ptr<const std::function<void()>> posted;
+
+  bool IsQuit() const { return !task && !posted; }
 };
 
 struct Queue {
@@ -30,6 +36,10 @@ struct Queue {
   // The main thread; read without the lock on every send, so it is atomic. Unowned is the
   // default id, which no running thread has.
   std::atomic<std::thread::id> owner{};
+  // Posted tasks not yet run, and what the first failed one raised (under completionMutex).
+  std::atomic<int> postedPending{0};
+  std::atomic<bool> postedFailed{false};
+  std::exception_ptr postedError;
   std::function<void()> serveHook;
   bool inServeHook = false;  // the hook is not entered again from within itself
 };
@@ -41,6 +51,24 @@ Queue& MainQueue() {
 
 // Runs the task of `message` and tells its sender.
 void Deliver(Queue& q, const Message& message) {
+  if (message.posted) {
+    std::exception_ptr error;
+    try {
+      (*message.posted)();
+    } catch (...) {
+      error = std::current_exception();
+    }
+    {
+      std::lock_guard lock(q.completionMutex);
+      if (error && !q.postedError) {
+        q.postedError = error;
+        q.postedFailed.store(true, std::memory_order_relaxed);
+      }
+      q.postedPending.fetch_sub(1, std::memory_order_release);
+    }
+    q.completed.notify_all();
+    return;
+  }
   try {
     (*message.task)();
   } catch (...) {
@@ -87,12 +115,47 @@ void SendToMainThread(const std::function<void()>& task) {
   std::exception_ptr error;
   {
     std::lock_guard lock(q.mutex);
-    q.messages.push_back({&task, &done, &error});
+    q.messages.push_back({&task, &done, &error, nullptr});
   }
   q.arrived.notify_one();
   {
     std::unique_lock lock(q.completionMutex);
     q.completed.wait(lock, [&] { return done.load(std::memory_order_acquire); });
+  }
+  if (error) std::rethrow_exception(error);
+}
+
+void PostToMainThread(std::function<void()> task) {
+  if (IsMainThread()) {
+    task();
+    return;
+  }
+  Queue& q = MainQueue();
+  q.postedPending.fetch_add(1, std::memory_order_relaxed);
+  bool wasEmpty;
+  {
+    std::lock_guard lock(q.mutex);
+    wasEmpty = q.messages.empty();
+    Message message;
+    message.posted = std::make_shared<const std::function<void()>>(std::move(task));
+    q.messages.push_back(std::move(message));
+  }
+  // A queue that held messages already had its main thread woken for the first of them.
+  if (wasEmpty) q.arrived.notify_one();
+}
+
+void WaitForPostedTasks() {
+  Queue& q = MainQueue();
+  if (q.postedPending.load(std::memory_order_acquire) != 0 && !IsMainThread()) {
+    std::unique_lock lock(q.completionMutex);
+    q.completed.wait(lock, [&] { return q.postedPending.load(std::memory_order_acquire) == 0; });
+  }
+  if (!q.postedFailed.load(std::memory_order_acquire)) return;
+  std::exception_ptr error;
+  {
+    std::lock_guard lock(q.completionMutex);
+    error = std::exchange(q.postedError, nullptr);
+    q.postedFailed.store(false, std::memory_order_relaxed);
   }
   if (error) std::rethrow_exception(error);
 }
@@ -135,7 +198,7 @@ void PumpMessages() {
   Message message;
   bool ranAny = false;
   while (TakeMessage(q, message)) {
-    if (!message.task) return;  // the quit message
+    if (message.IsQuit()) return;  // the quit message
     Deliver(q, message);
     ranAny = true;
   }
@@ -148,7 +211,7 @@ void PumpMessages() {
   // What arrived meanwhile runs now: a sender waiting for its answer should not wait for the
   // caller's next round as well.
   while (TakeMessage(q, message)) {
-    if (!message.task) return;
+    if (message.IsQuit()) return;
     Deliver(q, message);
   }
 }

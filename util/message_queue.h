@@ -16,6 +16,15 @@ bool IsMainThread();
 // at once. A task posted while the main thread does not pump waits until it does.
 void SendToMainThread(const std::function<void()>& task);
 
+// Queues `task` to run on the main thread and returns at once; on the main thread itself it runs
+// at once. Tasks run in the order they were posted or sent: a task sent after posted ones runs
+// after them.
+void PostToMainThread(std::function<void()> task);
+
+// Waits until every task posted so far has run; raises again what the first of them raised
+// (once). On the main thread nothing waits: its own posts have run already.
+void WaitForPostedTasks();
+
 // Queues a quit message: the next PumpMessages on the main thread stops at it.
 void PostQuitMessage();
 

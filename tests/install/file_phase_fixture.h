@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -38,15 +39,19 @@ class FileServices : public RecordingServices {
 
   std::intptr_t SendEvent(std::int32_t number, std::intptr_t param1, std::intptr_t param2, bool toAll) override {
     std::intptr_t reply = 0;
-    SendToMainThread([&] {
-      allOnMainThread = allOnMainThread && IsMainThread();
-      events.push_back(Describe(number, param1, param2));
-      ++eventCount;
-      RecordingServices::SendEvent(number, param1, param2, toAll);
-      if (onEvent) reply = onEvent(number, param1, param2);
-    });
+    SendToMainThread([&] { reply = Deliver(number, param1, param2, toAll); });
     return reply;
   }
+  // Posted events go through the queue without waiting, as the engine's do.
+  void PostEvent(std::int32_t number, std::intptr_t param1, std::intptr_t param2) override {
+    PostToMainThread([=, this] { Deliver(number, param1, param2, true); });
+  }
+  void PostItemEvent(std::int32_t number, std::intptr_t param1, const SxFileItem& item) override {
+    auto held = std::make_shared<std::pair<std::string, SxFileItem>>(item.Path, item);
+    held->second.Path = held->first.c_str();
+    PostToMainThread([=, this] { Deliver(number, param1, reinterpret_cast<std::intptr_t>(&held->second), true); });
+  }
+  void WaitForEvents() override { WaitForPostedTasks(); }
   int ShowErrorBox(std::string_view text) override {
     int answer = 0;
     SendToMainThread([&] { answer = RecordingServices::ShowErrorBox(text); });
@@ -56,6 +61,14 @@ class FileServices : public RecordingServices {
     int answer = 0;
     SendToMainThread([&] { answer = RecordingServices::ShowBox(owner, title, text, style); });
     return answer;
+  }
+
+  std::intptr_t Deliver(std::int32_t number, std::intptr_t param1, std::intptr_t param2, bool toAll) {
+    allOnMainThread = allOnMainThread && IsMainThread();
+    events.push_back(Describe(number, param1, param2));
+    ++eventCount;
+    RecordingServices::SendEvent(number, param1, param2, toAll);
+    return onEvent ? onEvent(number, param1, param2) : 0;
   }
 
   // The events that start with `prefix`.
