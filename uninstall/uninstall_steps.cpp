@@ -342,7 +342,10 @@ std::set<std::string> ReleaseSharedFiles(const TUninstallLog& log, TUninstallRep
 void RemoveFile(std::string_view path, TUninstallReport& report) {
   auto info = host::CurrentHost().GetFileInfo(path);
   if (!info || (info->attributes & host::kAttrDirectory)) return;
-  if (DeleteFileForced(path)) return;
+  // Only a read-only file needs its attributes cleared before it can go; a plain delete that
+  // fails is tried once more the forced way.
+  const bool readOnly = (info->attributes & host::kAttrReadOnly) != 0;
+  if ((!readOnly && host::CurrentHost().DeleteFile(path)) || DeleteFileForced(path)) return;
   DeleteAtReboot(path);
   report.NoteAtRestart(std::string(path) + " will be removed at the next restart");
 }
