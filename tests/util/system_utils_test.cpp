@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <stdexcept>
+#include <vector>
 #include <chrono>
 #include <thread>
 
@@ -250,6 +252,40 @@ TEST(MainThreadQueue, EachSenderWaitsForItsOwnTaskWhenATaskPumpsInside) {
   second.join();
   EXPECT_TRUE(firstSawItsEnd);
   EXPECT_TRUE(secondSawItsTask);
+}
+
+TEST(MainThreadQueue, PostedTasksRunInOrderWithSentOnesAndTheirErrorsReachTheWaiter) {
+  SetMainThread();
+  std::vector<int> order;  // written on the main thread only
+  std::atomic<bool> finished{false};
+  bool sawAllPosted = false, raisedOnce = false, raisedTwice = false;
+  std::thread worker([&] {
+    for (int i = 0; i < 100; ++i) PostToMainThread([&order, i] { order.push_back(i); });
+    // A sent task runs after everything posted before it.
+    SendToMainThread([&] { order.push_back(100); });
+    PostToMainThread([] { throw std::runtime_error("posted"); });
+    PostToMainThread([&order] { order.push_back(101); });
+    try {
+      WaitForPostedTasks();
+    } catch (const std::runtime_error&) {
+      raisedOnce = true;
+    }
+    sawAllPosted = order.size() == 102;  // the waiter returns only after the last posted task
+    try {
+      WaitForPostedTasks();
+    } catch (...) {
+      raisedTwice = true;
+    }
+    finished = true;
+  });
+  while (!finished) PumpMessages();
+  worker.join();
+  std::vector<int> expected(102);
+  for (int i = 0; i < 102; ++i) expected[i] = i;
+  EXPECT_EQ(order, expected);
+  EXPECT_TRUE(sawAllPosted);
+  EXPECT_TRUE(raisedOnce);
+  EXPECT_FALSE(raisedTwice) << "an error is raised once";
 }
 
 }  // namespace
