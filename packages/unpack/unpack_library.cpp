@@ -11,6 +11,7 @@
 // One archive at a time per process, as the exports take no handle.
 #include <mspack.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <ctime>
@@ -49,6 +50,11 @@ struct Handle {
   int64_t position = 0;  // absolute position in the file
   bool scrambled = false;
   int32_t blockData = -1;  // data handles: compressed size of the block whose bytes come next
+  // Read handles: what was read ahead (libmspack reads a cabinet's file list in pieces of a few
+  // bytes, seeking back and forth), where it starts in the file, and where the file stands.
+  std::vector<uint8_t> ahead;
+  int64_t aheadStart = 0;
+  int64_t filePosition = -1;  // unknown
   // Output handles.
   const char* path = nullptr;
   const char* name = nullptr;
@@ -158,6 +164,7 @@ mspack_file* SysOpen(mspack_system*, const char* filename, int mode) {
     delete h;
     return nullptr;
   }
+  h->filePosition = h->position;
   return &h->base;
 }
 
@@ -171,12 +178,58 @@ void SysClose(mspack_file* file) {
   delete h;
 }
 
+constexpr int32_t kReadAhead = 64 * 1024;
+
+// Reads `count` bytes at `position` straight from the file; what read returned.
+int32_t ReadFileAt(Handle* h, int64_t position, void* buffer, int32_t count) {
+  if (h->filePosition != position) {
+    if (!g.fs.seek(h->file, position)) return -1;
+    h->filePosition = position;
+  }
+  const int32_t n = g.fs.read(h->file, buffer, count);
+  if (n > 0) h->filePosition += n;
+  return n;
+}
+
+// Up to `bytes` bytes from the handle's position on, served from the read-ahead where it holds
+// them: as many as the file has, fewer only at its end; -1 when reading fails.
+int32_t ReadBuffered(Handle* h, uint8_t* out, int32_t bytes) {
+  int32_t total = 0;
+  while (total < bytes) {
+    const int64_t offset = h->position - h->aheadStart;
+    if (offset >= 0 && offset < static_cast<int64_t>(h->ahead.size())) {
+      const int32_t k = static_cast<int32_t>(
+          std::min<int64_t>(bytes - total, static_cast<int64_t>(h->ahead.size()) - offset));
+      std::memcpy(out + total, h->ahead.data() + offset, static_cast<size_t>(k));
+      h->position += k;
+      total += k;
+      continue;
+    }
+    const int32_t remaining = bytes - total;
+    if (remaining >= kReadAhead) {
+      // Large reads (the blocks of a data stream) go to the caller's buffer directly.
+      const int32_t n = ReadFileAt(h, h->position, out + total, remaining);
+      if (n < 0) return -1;
+      if (n == 0) break;
+      h->position += n;
+      total += n;
+      continue;
+    }
+    h->ahead.resize(kReadAhead);
+    const int32_t n = ReadFileAt(h, h->position, h->ahead.data(), kReadAhead);
+    h->ahead.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    h->aheadStart = h->position;
+    if (n < 0) return -1;
+    if (n == 0) break;
+  }
+  return total;
+}
+
 int SysRead(mspack_file* file, void* buffer, int bytes) {
   Handle* h = HandleOf(file);
   if (h->kind == Kind::kNull || h->kind == Kind::kOutput || bytes < 0) return -1;
-  const int32_t n = g.fs.read(h->file, buffer, bytes);
+  const int32_t n = ReadBuffered(h, static_cast<uint8_t*>(buffer), bytes);
   if (n <= 0) return n;
-  h->position += n;
   auto* data = static_cast<uint8_t*>(buffer);
   if (h->scrambled)
     for (int32_t i = 0; i < n; ++i) data[i] ^= sx::kScrambleKey;
@@ -230,7 +283,8 @@ int SysSeek(mspack_file* file, off_t offset, int mode) {
     default:
       return -1;
   }
-  if (target < h->origin || !g.fs.seek(h->file, target)) return -1;
+  // The file itself moves when it is next read (most seeks land in what was read ahead).
+  if (target < h->origin) return -1;
   h->position = target;
   return 0;
 }

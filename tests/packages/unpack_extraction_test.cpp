@@ -268,6 +268,34 @@ TEST_F(UnpackExtractionTest, ScrambledPackageIsReadWithTheFlagOnly) {
   EXPECT_EQ(ReadFile("C:\\s\\sub\\text.log"), files[3].second);
 }
 
+TEST_F(UnpackExtractionTest, AFileListLargerThanOneReadAheadIsReadWhole) {
+  // The list of 1,500 entries with long names spans several read-ahead windows; read plain and
+  // scrambled, behind leading bytes, every entry comes out with its own bytes.
+  Files files;
+  for (int i = 0; i < 1500; ++i)
+    files.push_back({"folder" + std::to_string(i % 7) + "/a-rather-long-file-name-to-fill-the-list-" +
+                         std::to_string(i) + ".txt",
+                     i % 100 == 0 ? RandomBytes(70000, i) : TextBytes(10 + i, i)});
+  const std::string cabinet = MakeCabinet(files, true);
+  WriteFile("C:\\pkg\\many.cab", cabinet);
+  WriteFile("C:\\pkg\\many.sxp", Scramble(RandomBytes(5000, 9) + cabinet));
+  TsxUnpacker plain("C:\\pkg\\many.cab", false), scrambled("C:\\pkg\\many.sxp", true);
+  for (auto* unpacker : {&plain, &scrambled}) {
+    const std::string folder = unpacker == &plain ? "C:\\m1\\" : "C:\\m2\\";
+    bool ok = false;
+    const auto names = ExtractAll(*unpacker, folder, &ok);
+    ASSERT_TRUE(ok) << unpacker->ErrorText();
+    ASSERT_EQ(names.size(), files.size());
+    for (size_t i = 0; i < files.size(); i += 37) {
+      std::string name = files[i].first;
+      for (auto& c : name)
+        if (c == '/') c = '\\';
+      EXPECT_EQ(names[i], name);
+      EXPECT_EQ(ReadFile(folder + name), files[i].second) << name;
+    }
+  }
+}
+
 TEST_F(UnpackExtractionTest, SameUnpackerEnumeratesTwiceAndUnpackersFollowEachOther) {
   WriteFile("C:\\pkg\\twice.cab", MakeCabinet({{"t.txt", "twice"}}, true));
   {
