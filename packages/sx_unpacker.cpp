@@ -104,6 +104,7 @@ void SX_STDCALL HostClose(void* file) {
 
 int32_t SX_STDCALL HostRemove(void*, const char* path) {
   CloseClosedOutput();
+  if (active && active->handedOver && active->handedOverPath == path) active->handedOver.reset();
   return host::CurrentHost().DeleteFile(path) ? 1 : 0;
 }
 

@@ -305,10 +305,12 @@ std::optional<FileInfo> PosixHost::GetFileInfo(std::string_view path) {
 }
 
 bool PosixHost::SetFileAttributes(std::string_view path, uint32_t attributes) {
-  auto host = Map(path);
+  MappedEntry entry;
+  auto host = Map(path, &entry);
   if (!host) return false;
+  if (entry.state == MappedEntry::State::kMissing) return Fail(kErrorFileNotFound);
   struct stat st;
-  if (stat(host->c_str(), &st) != 0) return FailMissing(*host);
+  if (!entry.KnownStat(st) && stat(host->c_str(), &st) != 0) return FailMissing(*host);
   if (!S_ISDIR(st.st_mode) && chmod(host->c_str(), ModeWithAttributes(st.st_mode, attributes)) != 0)
     return Fail(WinErrorFromErrno(errno));
   StoreAttributes(*host, attributes == kAttrNormal ? 0 : attributes);
@@ -359,10 +361,12 @@ bool PosixHost::RemoveFolder(std::string_view path) {
 }
 
 bool PosixHost::DeleteFile(std::string_view path) {
-  auto host = Map(path);
+  MappedEntry entry;
+  auto host = Map(path, &entry);
   if (!host || RefusedInUse(path)) return false;
-  struct stat st;
-  if (lstat(host->c_str(), &st) != 0) return FailMissing(*host);
+  if (entry.state == MappedEntry::State::kMissing) return Fail(kErrorFileNotFound);
+  struct stat st = entry.link;
+  if (entry.state == MappedEntry::State::kUnknown && lstat(host->c_str(), &st) != 0) return FailMissing(*host);
   if (S_ISDIR(st.st_mode)) return Fail(kErrorAccessDenied);
   if (!S_ISLNK(st.st_mode) && !(st.st_mode & S_IWUSR)) return Fail(kErrorAccessDenied);
   if (unlink(host->c_str()) != 0) return Fail(WinErrorFromErrno(errno));
