@@ -39,7 +39,8 @@ struct Enumeration {
   std::unique_ptr<host::File> handedOver;
   // The output file the library closed last. The library sets the file's time and attributes
   // by path right after closing it; kept open until then, they are set through the handle, which
-  // spares looking the path up twice. Closed at the library's next call of any other kind.
+  // spares looking the path up twice. Closed at the library's next call of any other kind and
+  // before any handler runs (which may move or delete the file).
   std::unique_ptr<HostFile> closedOutput;
 
   // Remembers the first failure of the engine's side; the walk is stopped with -1.
@@ -128,8 +129,6 @@ int32_t SX_STDCALL HostSetFileInfo(void*, const char* path, uint32_t dosDateTime
 const UnpackFileSystem kHostFileSystem = {HostOpen,  HostRead,   HostWrite,       HostSeek,
                                           HostSize,  HostClose,  HostRemove,      HostSetFileInfo,
                                           nullptr};
-
-
 
 UnpackEntry EntryOf(const UnpackFileRecord& record) {
   UnpackEntry entry;
