@@ -168,6 +168,12 @@ class File {
   virtual bool Truncate() = 0;
   // Makes what was written durable.
   virtual bool Sync() = 0;
+  // What Host::SetFileTimes and Host::SetFileAttributes do by path, done through this handle
+  // (no second look-up of the path). A handle opened for reading only may not change them
+  // (kErrorAccessDenied), as on Windows.
+  virtual bool SetTimes(const FileTime* creation, const FileTime* lastAccess,
+                        const FileTime* lastWrite) = 0;
+  virtual bool SetAttributes(uint32_t attributes) = 0;
 };
 
 // Registry roots.

@@ -8,7 +8,11 @@
 
 namespace sx {
 
-std::string CreateTempFileIn(std::string_view folderIn, std::string_view prefix) {
+std::string CreateTempFileIn(std::string_view folder, std::string_view prefix) {
+  return CreateOpenTempFileIn(folder, prefix).path;
+}
+
+OpenTempFile CreateOpenTempFileIn(std::string_view folderIn, std::string_view prefix) {
   auto& host = host::CurrentHost();
   std::string folder(folderIn);
   if (folder.empty()) return {};
@@ -21,7 +25,7 @@ std::string CreateTempFileIn(std::string_view folderIn, std::string_view prefix)
     char digits[8];
     std::snprintf(digits, sizeof digits, "%X", unique);
     std::string path = head + digits + ".tmp";
-    if (host.OpenFile(path, {host::OpenMode::kCreateNew, false})) return path;
+    if (auto file = host.OpenFile(path, {host::OpenMode::kCreateNew, false})) return {path, std::move(file)};
     uint32_t error = host.LastError();
     if (error != host::kErrorFileExists && error != host::kErrorAlreadyExists &&
         error != host::kErrorAccessDenied)

@@ -4,14 +4,24 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "host/host.h"
 
 namespace sx {
 
 // Creates an empty file named `prefix` (at most 3 characters), up to four hexadecimal digits and
 // ".tmp" in the folder, as GetTempFileName does; its full path, "" when none could be made.
 std::string CreateTempFileIn(std::string_view folder, std::string_view prefix);
+
+// The same, keeping the new file open for writing (TsxUnpacker::HandOverOutput takes it).
+struct OpenTempFile {
+  std::string path;  // "" when none could be made
+  std::unique_ptr<host::File> file;
+};
+OpenTempFile CreateOpenTempFileIn(std::string_view folder, std::string_view prefix);
 
 // Clears a read-only attribute and deletes the file. When the deletion fails the file keeps the
 // attributes it had. True when the file is gone (or was never there).

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <exception>
+#include <utility>
 
 #include "packages/gost.h"
 #include "packages/unpack_api.h"
@@ -18,14 +19,55 @@ std::string& DllPath() {
 
 struct HostFile {
   std::unique_ptr<host::File> file;
+  std::string path;     // as the library named it
+  bool output = false;  // opened for writing
 };
 
+// ---- the running enumeration (one per process)
+
+struct Enumeration {
+  OnCopyFile onCopyFile;
+  OnFileDone onFileDone;
+  OnProgress onProgress;
+  OnNeedCabinet onNeedCabinet;
+  GostCipher cipher;
+  bool keyed = false;
+  std::string error;
+  // A file the copy handler created and opened itself (TsxUnpacker::HandOverOutput): the
+  // library's next open of exactly that path for writing takes it instead of opening again.
+  std::string handedOverPath;
+  std::unique_ptr<host::File> handedOver;
+  // The output file the library closed last. The library sets the file's time and attributes
+  // by path right after closing it; kept open until then, they are set through the handle, which
+  // spares looking the path up twice. Closed at the library's next call of any other kind and
+  // before any handler runs (which may move or delete the file).
+  std::unique_ptr<HostFile> closedOutput;
+
+  // Remembers the first failure of the engine's side; the walk is stopped with -1.
+  int32_t Fail(std::string text) {
+    if (error.empty()) error = std::move(text);
+    return kUnpackStop;
+  }
+};
+
+Enumeration* active = nullptr;
+
+void CloseClosedOutput() {
+  if (active) active->closedOutput.reset();
+}
+
 void* SX_STDCALL HostOpen(void*, const char* path, int32_t mode) {
-  const host::OpenOptions options{
-      mode == kUnpackOpenWrite ? host::OpenMode::kCreateAlways : host::OpenMode::kRead, false};
+  CloseClosedOutput();
+  const bool output = mode == kUnpackOpenWrite;
+  if (output && active && active->handedOver) {
+    auto handedOver = std::move(active->handedOver);
+    if (std::exchange(active->handedOverPath, std::string()) == path)
+      return new HostFile{std::move(handedOver), path, true};
+  }
+  const host::OpenOptions options{output ? host::OpenMode::kCreateAlways : host::OpenMode::kRead, false};
   auto file = host::CurrentHost().OpenFile(path, options);
   if (!file) return nullptr;
-  return new HostFile{std::move(file)};
+  return new HostFile{std::move(file), path, output};
 }
 
 int32_t SX_STDCALL HostRead(void* file, void* buffer, int32_t count) {
@@ -55,9 +97,15 @@ int64_t SX_STDCALL HostSize(void* file) {
   return size ? static_cast<int64_t>(*size) : -1;
 }
 
-void SX_STDCALL HostClose(void* file) { delete static_cast<HostFile*>(file); }
+void SX_STDCALL HostClose(void* file) {
+  std::unique_ptr<HostFile> closed(static_cast<HostFile*>(file));
+  CloseClosedOutput();
+  if (closed->output && active) active->closedOutput = std::move(closed);
+}
 
 int32_t SX_STDCALL HostRemove(void*, const char* path) {
+  CloseClosedOutput();
+  if (active && active->handedOver && active->handedOverPath == path) active->handedOver.reset();
   return host::CurrentHost().DeleteFile(path) ? 1 : 0;
 }
 
@@ -65,35 +113,22 @@ int32_t SX_STDCALL HostSetFileInfo(void*, const char* path, uint32_t dosDateTime
                                    uint32_t attributes) {
   auto& host = host::CurrentHost();
   const host::FileTime utc = host.LocalToUtc(DosDateTimeToFileTime(dosDateTime));
+  const uint32_t windowsAttributes = attributes ? attributes : host::kAttrNormal;
+  std::unique_ptr<HostFile> closed = active ? std::move(active->closedOutput) : nullptr;
+  if (closed && closed->path == path) {
+    const bool timesSet = closed->file->SetTimes(nullptr, &utc, &utc);
+    const bool attributesSet = closed->file->SetAttributes(windowsAttributes);
+    return timesSet && attributesSet ? 1 : 0;
+  }
+  closed.reset();
   const bool timesSet = host.SetFileTimes(path, nullptr, &utc, &utc);
-  const bool attributesSet =
-      host.SetFileAttributes(path, attributes ? attributes : host::kAttrNormal);
+  const bool attributesSet = host.SetFileAttributes(path, windowsAttributes);
   return timesSet && attributesSet ? 1 : 0;
 }
 
 const UnpackFileSystem kHostFileSystem = {HostOpen,  HostRead,   HostWrite,       HostSeek,
                                           HostSize,  HostClose,  HostRemove,      HostSetFileInfo,
                                           nullptr};
-
-// ---- the running enumeration (one per process)
-
-struct Enumeration {
-  OnCopyFile onCopyFile;
-  OnFileDone onFileDone;
-  OnProgress onProgress;
-  OnNeedCabinet onNeedCabinet;
-  GostCipher cipher;
-  bool keyed = false;
-  std::string error;
-
-  // Remembers the first failure of the engine's side; the walk is stopped with -1.
-  int32_t Fail(std::string text) {
-    if (error.empty()) error = std::move(text);
-    return kUnpackStop;
-  }
-};
-
-Enumeration* active = nullptr;
 
 UnpackEntry EntryOf(const UnpackFileRecord& record) {
   UnpackEntry entry;
@@ -146,10 +181,15 @@ int32_t NextCabinetNotification(Enumeration& e, UnpackCabinetRecord& record) {
 int32_t SX_STDCALL NotifyProc(int32_t type, void* record) {
   if (!active || !record) return kUnpackStop;
   Enumeration& e = *active;
+  e.closedOutput.reset();
   try {
     switch (type) {
-      case kNotifyCopyFile:
-        return CopyFileNotification(e, *static_cast<UnpackFileRecord*>(record));
+      case kNotifyCopyFile: {
+        e.handedOver.reset();
+        const int32_t answer = CopyFileNotification(e, *static_cast<UnpackFileRecord*>(record));
+        if (answer != kUnpackExtract) e.handedOver.reset();
+        return answer;
+      }
       case kNotifyFileDone: {
         if (!e.onFileDone) return 1;
         auto& r = *static_cast<UnpackFileRecord*>(record);
@@ -243,6 +283,12 @@ void TsxUnpacker::SetPassword(std::string_view password) {
   if (key_) key_->fill(0xFF);
   key_.reset();
   if (!password.empty()) key_ = Digest(password);
+}
+
+void TsxUnpacker::HandOverOutput(std::string path, std::unique_ptr<host::File> file) {
+  if (!active) return;  // no extraction to take it: the file closes here
+  active->handedOverPath = std::move(path);
+  active->handedOver = std::move(file);
 }
 
 bool TsxUnpacker::Enumerate(OnCopyFile onCopyFile, OnFileDone onFileDone, OnProgress onProgress,

@@ -79,6 +79,13 @@ class TsxUnpacker {
   bool Enumerate(OnCopyFile onCopyFile, OnFileDone onFileDone = {}, OnProgress onProgress = {},
                  OnNeedCabinet onNeedCabinet = {});
 
+  // From an OnCopyFile handler that answers kUnpackExtract with `path` as the destination: the
+  // handler has just created that file and holds it open for writing, empty (CreateOpenTempFileIn);
+  // the library writes through this handle instead of opening the path a second time. A file
+  // the library does not take (another answer, another destination) is closed before the
+  // library goes on; outside an enumeration it is closed at once.
+  void HandOverOutput(std::string path, std::unique_ptr<host::File> file);
+
   bool Loaded() const { return library_ != nullptr; }
   const std::string& ErrorText() const { return error_; }
 

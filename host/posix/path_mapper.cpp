@@ -138,6 +138,20 @@ std::string PathMapper::DriveFolder(char letter) const {
     std::lock_guard lock(mutex_);
     if (!drives_[index].empty() && IsFolder(drives_[index])) return drives_[index];
   }
+  return ResolveDrive(index);
+}
+
+std::string PathMapper::KnownDriveFolder(char letter) const {
+  const int index = Upper(letter) - 'A';
+  if (index < 0 || index >= 26) return {};
+  {
+    std::lock_guard lock(mutex_);
+    if (!drives_[index].empty()) return drives_[index];
+  }
+  return ResolveDrive(index);
+}
+
+std::string PathMapper::ResolveDrive(int index) const {
   std::string link = machineFolder_ + "/dosdevices/" + static_cast<char>('a' + index) + ":";
   std::string folder = IsFolder(link) ? RealPath(link) : std::string();
   std::lock_guard lock(mutex_);
@@ -183,16 +197,38 @@ void PathMapper::Note(const std::string& hostPath, bool created) const {
   it->second.changeTime = ChangeTime(folder);
 }
 
+void PathMapper::NoteMoved(const std::string& fromHostPath, const std::string& toHostPath) const {
+  const std::string folder = ParentOf(fromHostPath);
+  if (folder != ParentOf(toHostPath)) {
+    Note(fromHostPath, false);
+    Note(toHostPath, true);
+    return;
+  }
+  std::lock_guard lock(mutex_);
+  auto it = folders_.find(folder);
+  if (it == folders_.end()) return;
+  auto nameOf = [](const std::string& path) { return path.substr(path.find_last_of('/') + 1); };
+  const std::string to = nameOf(toHostPath);
+  it->second.byFoldedName.erase(FoldCase(Utf8ToUtf16(nameOf(fromHostPath))));
+  it->second.byFoldedName.emplace(FoldCase(Utf8ToUtf16(to)), to);
+  it->second.changeTime = ChangeTime(folder);
+}
+
 void PathMapper::NoteCreated(const std::string& hostPath) const { Note(hostPath, true); }
 void PathMapper::NoteRemoved(const std::string& hostPath) const { Note(hostPath, false); }
 
-std::optional<std::string> PathMapper::ToHost(std::string_view fullPath) const {
+std::optional<std::string> PathMapper::ToHost(std::string_view fullPath, MappedEntry* entry) const {
+  MappedEntry unused;
+  MappedEntry& seen = entry ? *entry : unused;
+  seen.state = MappedEntry::State::kUnknown;
   if (fullPath.size() < 3 || !IsDriveLetter(fullPath[0]) || fullPath[1] != ':' ||
       fullPath[2] != '\\') {
     Fail(kErrorPathNotFound);
     return std::nullopt;
   }
-  std::string host = DriveFolder(fullPath[0]);
+  // The drive's folder as found before: whatever is found below it proves that it still is
+  // one. Only when nothing is, the drive is looked at again (it may have gone or moved).
+  std::string host = KnownDriveFolder(fullPath[0]);
   if (host.empty()) {
     Fail(kErrorPathNotFound);
     return std::nullopt;
@@ -210,17 +246,28 @@ std::optional<std::string> PathMapper::ToHost(std::string_view fullPath) const {
     }
     if (valid) {
       std::string exact = below.empty() ? host : (host == "/" ? "/" : host + "/") + ansi_.ToUtf8(relative);
-      if (Exists(exact)) return exact;
+      if (lstat(exact.c_str(), &seen.link) == 0) {
+        seen.state = MappedEntry::State::kPresent;
+        return exact;
+      }
       // A name not made yet in a folder that exists as spelled (the usual target of a copy):
       // every folder of the path is found as written, so only the last name needs a look
       // ignoring case, in the folder's cached listing.
       if (!below.empty()) {
         const size_t slash = exact.find_last_of('/');
         const std::string folder = slash == 0 ? "/" : exact.substr(0, slash);
-        if (auto found = LookUpIgnoringCase(folder, exact.substr(slash + 1)))
-          return found->empty() ? exact : (folder == "/" ? "/" : folder + "/") + *found;
+        if (auto found = LookUpIgnoringCase(folder, exact.substr(slash + 1))) {
+          if (!found->empty()) return (folder == "/" ? "/" : folder + "/") + *found;
+          seen.state = MappedEntry::State::kMissing;
+          return exact;
+        }
       }
     }
+  }
+  host = DriveFolder(fullPath[0]);
+  if (host.empty()) {
+    Fail(kErrorPathNotFound);
+    return std::nullopt;
   }
   bool parentExists = true;
   size_t i = 3;

@@ -5,6 +5,8 @@
 // yet keep the spelling they were given. Names are UTF-8 on disk and ANSI in the engine.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <array>
 #include <mutex>
 #include <optional>
@@ -27,13 +29,28 @@ std::optional<std::string> NormalizeWindowsPath(std::string_view path,
 // True when a file-name component holds a character Windows forbids in names.
 bool HasInvalidNameCharacter(std::string_view component);
 
+// What mapping a path learnt about its last entry on the way, so that the caller need not look
+// again: the entry was found as spelled (with its lstat), or is missing from a folder that
+// exists. kUnknown when the mapping could not tell cheaply.
+struct MappedEntry {
+  enum class State { kUnknown, kPresent, kMissing };
+  State state = State::kUnknown;
+  struct stat link = {};  // lstat of the entry when kPresent
+  // The entry's stat (following a symbolic link) when the mapping saw it; false otherwise.
+  bool KnownStat(struct stat& st) const {
+    if (state != State::kPresent || S_ISLNK(link.st_mode)) return false;
+    st = link;
+    return true;
+  }
+};
+
 class PathMapper {
  public:
   PathMapper(std::string machineFolder, const CodePage& ansi);
 
   // The host path of a full Windows path (from NormalizeWindowsPath). Sets ThreadError when the
   // drive is unknown or a name is invalid.
-  std::optional<std::string> ToHost(std::string_view fullPath) const;
+  std::optional<std::string> ToHost(std::string_view fullPath, MappedEntry* entry = nullptr) const;
   // The Windows path of a host path, through the drive whose folder holds it (longest match).
   std::optional<std::string> ToWindows(std::string_view hostPath) const;
   // The host folder of a drive letter, resolved; "" when the machine has no such drive.
@@ -43,6 +60,8 @@ class PathMapper {
   // knowledge of the folder's names stays current without reading the folder again.
   void NoteCreated(const std::string& hostPath) const;
   void NoteRemoved(const std::string& hostPath) const;
+  // Both at once for a rename (one look at the folder when both are in the same one).
+  void NoteMoved(const std::string& fromHostPath, const std::string& toHostPath) const;
 
  private:
   // The names of one host folder by their case-folded form, as of the folder's change time.
@@ -55,6 +74,10 @@ class PathMapper {
   // The same, or std::nullopt when `folder` itself cannot be found.
   std::optional<std::string> LookUpIgnoringCase(const std::string& folder, const std::string& name) const;
   void Note(const std::string& hostPath, bool created) const;
+  // The drive's folder as last resolved, without checking that it still is a folder.
+  std::string KnownDriveFolder(char letter) const;
+  // Resolves the drive's link again and remembers the result.
+  std::string ResolveDrive(int index) const;
 
   std::string machineFolder_;
   const CodePage& ansi_;

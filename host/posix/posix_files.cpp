@@ -50,13 +50,33 @@ std::optional<uint32_t> StoredAttributes(const std::string& path) {
   return static_cast<uint32_t>(std::strtoul(buffer, nullptr, 0));
 }
 
+// The text "user.DOSATTRIB" holds for the attributes. Where the file system keeps no extended
+// attributes, only read-only survives: no worse than Wine on such a file system.
+struct StoredText {
+  explicit StoredText(uint32_t attributes)
+      : size(static_cast<size_t>(std::snprintf(text, sizeof text, "0x%x", attributes & kStoredAttributes))) {}
+  char text[32];
+  size_t size;
+};
+
 void StoreAttributes(const std::string& path, uint32_t attributes) {
-  char buffer[32];
-  int n = std::snprintf(buffer, sizeof buffer, "0x%x", attributes & kStoredAttributes);
-  // Where the file system keeps no extended attributes, only read-only survives: no worse than
-  // Wine on such a file system.
-  setxattr(path.c_str(), kDosAttribute, buffer, static_cast<size_t>(n), 0);
+  const StoredText stored(attributes);
+  setxattr(path.c_str(), kDosAttribute, stored.text, stored.size, 0);
 }
+
+// The permission bits that give a file (no folder) the read-only attribute or take it away.
+mode_t ModeWithAttributes(mode_t mode, uint32_t attributes) {
+  mode &= 07777;
+  return (attributes & kAttrReadOnly) ? (mode & ~(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
+}
+
+// The two time stamps utimensat and futimens take: access, then modification.
+struct TimesArgument {
+  TimesArgument(const FileTime* lastAccess, const FileTime* lastWrite)
+      : times{lastAccess ? ToTimespec(*lastAccess) : timespec{0, UTIME_OMIT},
+              lastWrite ? ToTimespec(*lastWrite) : timespec{0, UTIME_OMIT}} {}
+  timespec times[2];
+};
 
 std::string BaseName(const std::string& path) {
   size_t slash = path.find_last_of('/');
@@ -94,11 +114,13 @@ uint32_t AttributesOf(const std::string& path, const struct stat& st) {
   return attributes ? attributes : kAttrNormal;
 }
 
-FileInfo InfoOf(const std::string& path, const struct stat& st) {
+// `isLink`: whether the entry is a symbolic link, when the caller knows; else it is looked at.
+FileInfo InfoOf(const std::string& path, const struct stat& st, std::optional<bool> isLink = std::nullopt) {
   FileInfo info;
   info.attributes = AttributesOf(path, st);
   struct stat link;
-  if (lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) info.attributes |= kAttrReparsePoint;
+  if (!isLink) isLink = lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+  if (*isLink) info.attributes |= kAttrReparsePoint;
   info.size = S_ISDIR(st.st_mode) ? 0 : static_cast<uint64_t>(st.st_size);
   info.lastWriteTime = ToFileTime(st.st_mtim);
   info.lastAccessTime = ToFileTime(st.st_atim);
@@ -112,7 +134,7 @@ FileInfo InfoOf(const std::string& path, const struct stat& st) {
 
 class PosixFile final : public File {
  public:
-  explicit PosixFile(int fd) : fd_(fd) {}
+  PosixFile(int fd, bool writable) : fd_(fd), writable_(writable) {}
   ~PosixFile() override { close(fd_); }
   // On a drive of limited size: the file may not grow past `bytes`.
   void LimitSize(uint64_t bytes) { maxSize_ = bytes; }
@@ -159,6 +181,20 @@ class PosixFile final : public File {
     return (p >= 0 && ftruncate(fd_, p) == 0) || Fail(WinErrorFromErrno(errno));
   }
   bool Sync() override { return fsync(fd_) == 0 || Fail(WinErrorFromErrno(errno)); }
+  bool SetTimes(const FileTime*, const FileTime* lastAccess, const FileTime* lastWrite) override {
+    if (!writable_) return Fail(kErrorAccessDenied);
+    const TimesArgument argument(lastAccess, lastWrite);
+    return futimens(fd_, argument.times) == 0 || Fail(WinErrorFromErrno(errno));
+  }
+  bool SetAttributes(uint32_t attributes) override {
+    if (!writable_) return Fail(kErrorAccessDenied);
+    struct stat st;
+    if (fstat(fd_, &st) != 0 || fchmod(fd_, ModeWithAttributes(st.st_mode, attributes)) != 0)
+      return Fail(WinErrorFromErrno(errno));
+    const StoredText stored(attributes == kAttrNormal ? 0 : attributes);
+    fsetxattr(fd_, kDosAttribute, stored.text, stored.size, 0);
+    return true;
+  }
 
  private:
   bool WouldGrowPastLimit(size_t count) {
@@ -169,6 +205,7 @@ class PosixFile final : public File {
     return end > *maxSize_ && end > static_cast<uint64_t>(st.st_size);
   }
   int fd_;
+  bool writable_;
   std::optional<uint64_t> maxSize_;
 };
 
@@ -182,7 +219,7 @@ bool CopyContent(const std::string& from, const std::string& to, mode_t mode) {
     close(in);
     return Fail(WinErrorFromErrno(err));
   }
-  PosixFile source(in), target(out);
+  PosixFile source(in, false), target(out, true);
   std::vector<char> buffer(1 << 20);
   for (;;) {
     auto n = source.Read(buffer.data(), buffer.size());
@@ -251,9 +288,15 @@ bool NameMatches(std::u16string mask, std::u16string_view name) {
 }  // namespace
 
 std::optional<FileInfo> PosixHost::GetFileInfo(std::string_view path) {
-  auto host = Map(path);
+  MappedEntry entry;
+  auto host = Map(path, &entry);
   if (!host) return std::nullopt;
+  if (entry.state == MappedEntry::State::kMissing) {
+    Fail(kErrorFileNotFound);
+    return std::nullopt;
+  }
   struct stat st;
+  if (entry.KnownStat(st)) return InfoOf(*host, st, false);
   if (stat(host->c_str(), &st) != 0) {
     FailMissing(*host);
     return std::nullopt;
@@ -262,15 +305,14 @@ std::optional<FileInfo> PosixHost::GetFileInfo(std::string_view path) {
 }
 
 bool PosixHost::SetFileAttributes(std::string_view path, uint32_t attributes) {
-  auto host = Map(path);
+  MappedEntry entry;
+  auto host = Map(path, &entry);
   if (!host) return false;
+  if (entry.state == MappedEntry::State::kMissing) return Fail(kErrorFileNotFound);
   struct stat st;
-  if (stat(host->c_str(), &st) != 0) return FailMissing(*host);
-  if (!S_ISDIR(st.st_mode)) {
-    mode_t mode = st.st_mode & 07777;
-    mode = (attributes & kAttrReadOnly) ? (mode & ~(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
-    if (chmod(host->c_str(), mode) != 0) return Fail(WinErrorFromErrno(errno));
-  }
+  if (!entry.KnownStat(st) && stat(host->c_str(), &st) != 0) return FailMissing(*host);
+  if (!S_ISDIR(st.st_mode) && chmod(host->c_str(), ModeWithAttributes(st.st_mode, attributes)) != 0)
+    return Fail(WinErrorFromErrno(errno));
   StoreAttributes(*host, attributes == kAttrNormal ? 0 : attributes);
   return true;
 }
@@ -279,10 +321,8 @@ bool PosixHost::SetFileTimes(std::string_view path, const FileTime*, const FileT
                              const FileTime* lastWrite) {
   auto host = Map(path);
   if (!host) return false;
-  timespec times[2];
-  times[0] = lastAccess ? ToTimespec(*lastAccess) : timespec{0, UTIME_OMIT};
-  times[1] = lastWrite ? ToTimespec(*lastWrite) : timespec{0, UTIME_OMIT};
-  if (utimensat(AT_FDCWD, host->c_str(), times, 0) != 0)
+  const TimesArgument argument(lastAccess, lastWrite);
+  if (utimensat(AT_FDCWD, host->c_str(), argument.times, 0) != 0)
     return errno == ENOENT ? FailMissing(*host) : Fail(WinErrorFromErrno(errno));
   return true;
 }
@@ -321,10 +361,12 @@ bool PosixHost::RemoveFolder(std::string_view path) {
 }
 
 bool PosixHost::DeleteFile(std::string_view path) {
-  auto host = Map(path);
+  MappedEntry entry;
+  auto host = Map(path, &entry);
   if (!host || RefusedInUse(path)) return false;
-  struct stat st;
-  if (lstat(host->c_str(), &st) != 0) return FailMissing(*host);
+  if (entry.state == MappedEntry::State::kMissing) return Fail(kErrorFileNotFound);
+  struct stat st = entry.link;
+  if (entry.state == MappedEntry::State::kUnknown && lstat(host->c_str(), &st) != 0) return FailMissing(*host);
   if (S_ISDIR(st.st_mode)) return Fail(kErrorAccessDenied);
   if (!S_ISLNK(st.st_mode) && !(st.st_mode & S_IWUSR)) return Fail(kErrorAccessDenied);
   if (unlink(host->c_str()) != 0) return Fail(WinErrorFromErrno(errno));
@@ -333,12 +375,17 @@ bool PosixHost::DeleteFile(std::string_view path) {
 }
 
 bool PosixHost::MoveFile(std::string_view from, std::string_view to, bool replaceExisting) {
-  auto source = Map(from);
+  MappedEntry sourceEntry, targetEntry;
+  auto source = Map(from, &sourceEntry);
   if (!source) return false;
-  auto target = Map(to);
-  if (!target || RefusedInUse(from) || RefusedInUse(to)) return false;
+  auto target = Map(to, &targetEntry);
+  if (!target || RefusedInUse(from, to)) return false;
   struct stat st;
-  if (lstat(source->c_str(), &st) != 0) return FailMissing(*source);
+  if (sourceEntry.state == MappedEntry::State::kMissing) return Fail(kErrorFileNotFound);
+  if (sourceEntry.state == MappedEntry::State::kPresent)
+    st = sourceEntry.link;
+  else if (lstat(source->c_str(), &st) != 0)
+    return FailMissing(*source);
   if (*source == *target) {
     // The same entry, perhaps spelled with other letter cases: a rename to the new spelling.
     auto full = NormalizeWindowsPath(to, CurrentFolder());
@@ -351,11 +398,15 @@ bool PosixHost::MoveFile(std::string_view from, std::string_view to, bool replac
     return true;
   }
   struct stat existing;
-  if (lstat(target->c_str(), &existing) == 0) {
+  const bool targetExists = targetEntry.state == MappedEntry::State::kPresent
+                                ? (existing = targetEntry.link, true)
+                                : targetEntry.state == MappedEntry::State::kUnknown &&
+                                      lstat(target->c_str(), &existing) == 0;
+  if (targetExists) {
     if (!replaceExisting) return Fail(kErrorAlreadyExists);
     if (S_ISDIR(existing.st_mode) || S_ISDIR(st.st_mode)) return Fail(kErrorAccessDenied);
     if (!(existing.st_mode & S_IWUSR)) return Fail(kErrorAccessDenied);
-  } else if (!FolderExists(ParentOf(*target))) {
+  } else if (targetEntry.state == MappedEntry::State::kUnknown && !FolderExists(ParentOf(*target))) {
     return Fail(kErrorPathNotFound);
   }
   if (rename(source->c_str(), target->c_str()) != 0) {
@@ -364,8 +415,7 @@ bool PosixHost::MoveFile(std::string_view from, std::string_view to, bool replac
     if (!CopyOver(*source, *target, st, StoredAttributes(*source))) return false;
     unlink(source->c_str());
   }
-  paths_->NoteRemoved(*source);
-  paths_->NoteCreated(*target);
+  paths_->NoteMoved(*source, *target);
   return true;
 }
 
@@ -444,7 +494,8 @@ bool TakeShareLocks(int fd, bool writes, bool deniesWrite) {
 }  // namespace
 
 std::unique_ptr<File> PosixHost::OpenFile(std::string_view path, OpenOptions options) {
-  auto host = Map(path);
+  MappedEntry entry;
+  auto host = Map(path, &entry);
   if (!host) return nullptr;
   int flags = O_CLOEXEC;
   bool writable = true;
@@ -456,7 +507,8 @@ std::unique_ptr<File> PosixHost::OpenFile(std::string_view path, OpenOptions opt
     case OpenMode::kOpenAlways: flags |= O_RDWR | O_CREAT; break;
   }
   struct stat st;
-  bool exists = stat(host->c_str(), &st) == 0;
+  const bool exists = entry.KnownStat(st) ||
+                      (entry.state != MappedEntry::State::kMissing && stat(host->c_str(), &st) == 0);
   if (exists && S_ISDIR(st.st_mode)) {
     Fail(kErrorAccessDenied);
     return nullptr;
@@ -481,7 +533,7 @@ std::unique_ptr<File> PosixHost::OpenFile(std::string_view path, OpenOptions opt
     else Fail(WinErrorFromErrno(errno));
     return nullptr;
   }
-  auto file = std::make_unique<PosixFile>(fd);
+  auto file = std::make_unique<PosixFile>(fd, writable);
   if (writable) {
     if (auto room = RoomOnDrive(path)) file->LimitSize((exists ? static_cast<uint64_t>(st.st_size) : 0) + *room);
   }

@@ -109,18 +109,26 @@ int PosixHost::CompareLocale(std::string_view a, std::string_view b, bool ignore
   return r < 0 ? -1 : r > 0 ? 1 : 0;
 }
 
-std::optional<std::string> PosixHost::Map(std::string_view path) {
+std::optional<std::string> PosixHost::Map(std::string_view path, MappedEntry* entry) {
   auto full = NormalizeWindowsPath(path, CurrentFolder());
   if (!full) {
     Fail(kErrorPathNotFound);
     return std::nullopt;
   }
-  return paths_->ToHost(*full);
+  return paths_->ToHost(*full, entry);
 }
 
 bool PosixHost::RefusedInUse(std::string_view path) {
   auto full = NormalizeWindowsPath(path, CurrentFolder());
   if (!full || !fileStates_->InUse(*full)) return false;
+  Fail(kErrorSharingViolation);
+  return true;
+}
+
+bool PosixHost::RefusedInUse(std::string_view path, std::string_view otherPath) {
+  const std::string current = CurrentFolder();
+  const auto full = NormalizeWindowsPath(path, current), otherFull = NormalizeWindowsPath(otherPath, current);
+  if (!fileStates_->InUse(full.value_or(std::string()), otherFull.value_or(std::string()))) return false;
   Fail(kErrorSharingViolation);
   return true;
 }

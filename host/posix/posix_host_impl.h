@@ -130,7 +130,7 @@ class PosixHost final : public Host {
 
  private:
   // The host path of a Windows path (relative paths from the current folder).
-  std::optional<std::string> Map(std::string_view path);
+  std::optional<std::string> Map(std::string_view path, MappedEntry* entry = nullptr);
   void LoadFacts();
   std::string ReadRegString(RegRoot root, std::string_view key, std::string_view name);
   std::string ExpandMachineVariables(std::string text);
@@ -150,6 +150,7 @@ class PosixHost final : public Host {
   // Fails with a sharing violation when a program of the machine holds the file (see
   // simulated_file_states.h); true then.
   bool RefusedInUse(std::string_view path);
+  bool RefusedInUse(std::string_view path, std::string_view otherPath);  // either one in use
   std::unique_ptr<SessionChannel> session_;  // while the process is announced
   // When the session's socket is looked at next: the main thread serves its queue thousands of
   // times a second during the file phase, a question needs an answer only within seconds.

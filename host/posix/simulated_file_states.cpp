@@ -56,6 +56,14 @@ bool SimulatedFileStates::InUse(std::string_view fullPath) {
   return !inUse_.empty() && inUse_.count(Folded(fullPath)) > 0;
 }
 
+bool SimulatedFileStates::InUse(std::string_view fullPath, std::string_view otherFullPath) {
+  std::lock_guard lock(mutex_);
+  Refresh();
+  if (inUse_.empty()) return false;
+  return (!fullPath.empty() && inUse_.count(Folded(fullPath)) > 0) ||
+         (!otherFullPath.empty() && inUse_.count(Folded(otherFullPath)) > 0);
+}
+
 bool SimulatedFileStates::Protected(std::string_view fullPath) {
   std::lock_guard lock(mutex_);
   Refresh();

@@ -28,6 +28,8 @@ class SimulatedFileStates {
 
   // `fullPath` is a normalised full Windows path; letter case is ignored.
   bool InUse(std::string_view fullPath);
+  // Either of two paths ("" for none), on one look at sxmachine.ini.
+  bool InUse(std::string_view fullPath, std::string_view otherFullPath);
   bool Protected(std::string_view fullPath);
 
  private:

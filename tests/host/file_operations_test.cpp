@@ -172,5 +172,51 @@ TEST(FileOperations, TimesRoundTripAndConvertToDosFormat) {
   EXPECT_LE(space->freeBytesAvailable, space->totalBytes);
 }
 
+TEST(FileOperations, TimesAndAttributesThroughAnOpenFile) {
+  test::TempMachine machine;
+  auto& host = machine.host();
+  const FileTime stamp = SystemTimeToFileTime({2001, 2, 0, 3, 4, 5, 6, 0});
+  {
+    auto file = host.OpenFile("C:\\handle.txt", {OpenMode::kCreateNew, false});
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(file->Write("content", 7));
+    ASSERT_TRUE(file->SetTimes(nullptr, &stamp, &stamp));
+    ASSERT_TRUE(file->SetAttributes(kAttrReadOnly | kAttrHidden | kAttrArchive));
+  }
+  auto info = host.GetFileInfo("C:\\handle.txt");
+  ASSERT_TRUE(info);
+  EXPECT_EQ(info->lastWriteTime, stamp);  // closing the file keeps the time it was given
+  EXPECT_EQ(info->size, 7u);
+  EXPECT_EQ(info->attributes & 0xFF, kAttrReadOnly | kAttrHidden | kAttrArchive);
+  EXPECT_EQ(ReadFile(host, "C:\\handle.txt"), "content");
+
+  // A handle that only reads changes neither.
+  const FileTime later = SystemTimeToFileTime({2002, 2, 0, 3, 4, 5, 6, 0});
+  {
+    auto reader = host.OpenFile("C:\\handle.txt", {OpenMode::kRead, false});
+    ASSERT_TRUE(reader);
+    EXPECT_FALSE(reader->SetTimes(nullptr, nullptr, &later));
+    EXPECT_EQ(host.LastError(), kErrorAccessDenied);
+    EXPECT_FALSE(reader->SetAttributes(kAttrNormal));
+    EXPECT_EQ(host.LastError(), kErrorAccessDenied);
+  }
+  info = host.GetFileInfo("C:\\handle.txt");
+  EXPECT_EQ(info->lastWriteTime, stamp);
+  EXPECT_TRUE(info->attributes & kAttrReadOnly);
+
+  // Normal takes the attributes away; a missing time stays as it is.
+  ASSERT_TRUE(host.SetFileAttributes("C:\\handle.txt", kAttrArchive));
+  {
+    auto file = host.OpenFile("C:\\handle.txt", {OpenMode::kReadWrite, false});
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(file->SetAttributes(kAttrNormal));
+    ASSERT_TRUE(file->SetTimes(nullptr, &later, nullptr));
+  }
+  info = host.GetFileInfo("C:\\handle.txt");
+  EXPECT_EQ(info->attributes & (kAttrReadOnly | kAttrHidden | kAttrSystem), 0u);
+  EXPECT_EQ(info->lastWriteTime, stamp);
+  EXPECT_TRUE(host.DeleteFile("C:\\handle.txt"));
+}
+
 }  // namespace
 }  // namespace sx::host

@@ -109,5 +109,30 @@ TEST(PathMapping, KnowsNewNamesFromThisProcessAndFromOthers) {
   EXPECT_EQ(host.MapPath("C:\\f\\BAR.txt"), machine.HostPath("drive_c/f/BAR.txt"));
 }
 
+TEST(PathMapping, RenamesAndMovedDrivesKeepTheKnownNamesRight) {
+  test::TempMachine machine;
+  auto& host = machine.host();
+  ASSERT_TRUE(host.CreateFolder("C:\\g"));
+  ASSERT_TRUE(host.OpenFile("C:\\g\\Staged.tmp", {OpenMode::kCreateNew, false}));
+  ASSERT_TRUE(host.MoveFile("C:\\g\\staged.tmp", "C:\\g\\Final.dat", false));
+  EXPECT_EQ(host.MapPath("C:\\G\\FINAL.DAT"), machine.HostPath("drive_c/g/Final.dat"));
+  EXPECT_EQ(host.MapPath("C:\\g\\STAGED.TMP"), machine.HostPath("drive_c/g/STAGED.TMP"));  // gone
+  EXPECT_FALSE(host.GetFileInfo("C:\\g\\staged.tmp"));
+  EXPECT_EQ(host.LastError(), kErrorFileNotFound);
+  EXPECT_FALSE(host.MoveFile("C:\\g\\staged.tmp", "C:\\g\\other.dat", false));
+  EXPECT_EQ(host.LastError(), kErrorFileNotFound);
+  EXPECT_FALSE(host.MoveFile("C:\\g\\final.dat", "C:\\missing\\final.dat", false));
+  EXPECT_EQ(host.LastError(), kErrorPathNotFound);
+
+  // The drive's folder moves elsewhere (its link is pointed at the new place): the host finds
+  // it there from then on, for existing and for new names.
+  std::filesystem::rename(machine.HostPath("drive_c"), machine.HostPath("drive_c2"));
+  std::filesystem::remove(machine.HostPath("dosdevices/c:"));
+  std::filesystem::create_directory_symlink("../drive_c2", machine.HostPath("dosdevices/c:"));
+  EXPECT_EQ(host.MapPath("C:\\g\\final.dat"), machine.HostPath("drive_c2/g/Final.dat"));
+  EXPECT_EQ(host.MapPath("C:\\g\\new.dat"), machine.HostPath("drive_c2/g/new.dat"));
+  EXPECT_TRUE(host.GetFileInfo("C:\\G\\Final.dat"));
+}
+
 }  // namespace
 }  // namespace sx::host

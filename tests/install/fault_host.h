@@ -1,7 +1,7 @@
 // Hosts for fault injection around the real simulated machine: one that fails the Nth mutating
-// call once (files, attributes, times, folders, registry, writes through open files, shell links,
-// library loads and program starts), each kind with the error Windows gives for it, and one that
-// refuses to delete chosen files, as Windows does for files in use.
+// call once (files, attributes, times, folders, registry, writes, times and attributes through
+// open files, shell links, library loads and program starts), each kind with the error Windows
+// gives for it, and one that refuses to delete chosen files, as Windows does for files in use.
 #pragma once
 
 #include <set>
@@ -109,6 +109,12 @@ class FaultHost : public host::HostWrapper {
     std::optional<uint64_t> Size() override { return inner_->Size(); }
     bool Truncate() override { return owner_.Fail(host::kErrorDiskFull, "Truncate", path_) ? false : inner_->Truncate(); }
     bool Sync() override { return inner_->Sync(); }
+    bool SetTimes(const host::FileTime* c, const host::FileTime* a, const host::FileTime* w) override {
+      return owner_.Fail(host::kErrorAccessDenied, "SetTimes", path_) ? false : inner_->SetTimes(c, a, w);
+    }
+    bool SetAttributes(uint32_t attributes) override {
+      return owner_.Fail(host::kErrorAccessDenied, "SetAttributes", path_) ? false : inner_->SetAttributes(attributes);
+    }
 
    private:
     std::unique_ptr<host::File> inner_;

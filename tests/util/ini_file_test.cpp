@@ -327,6 +327,10 @@ class FailingFile : public host::File {
   std::optional<uint64_t> Size() override { return inner_->Size(); }
   bool Truncate() override { return inner_->Truncate(); }
   bool Sync() override { return inner_->Sync(); }
+  bool SetTimes(const host::FileTime* c, const host::FileTime* a, const host::FileTime* w) override {
+    return inner_->SetTimes(c, a, w);
+  }
+  bool SetAttributes(uint32_t attributes) override { return inner_->SetAttributes(attributes); }
 
  private:
   std::unique_ptr<host::File> inner_;
