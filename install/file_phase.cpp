@@ -125,6 +125,7 @@ class TFilePhase {
   std::vector<TsxComponent*> components_;
   TFileItemIndex index_;
   std::optional<HavalDigest> passwordKey_;
+  TsxUnpacker* unpacker_ = nullptr;  // the package being extracted, null for external files
 
   // Byte counters of the whole phase and of the current file.
   std::uint64_t total_ = 0, done_ = 0, fileSize_ = 0, fileDone_ = 0;
@@ -164,12 +165,18 @@ class TFilePhase {
     services_.SendEvent(EV_ABORTINSTALL, 0, 0, true);
   }
   // Holds the copy thread while the installation is suspended; true when it must stop. Only on
-  // the copy thread: the main thread must stay free to resume. What the handlers of posted
-  // events did (a suspension, an abort) counts, so they are waited for first.
+  // the copy thread: the main thread must stay free to resume. Checkpoint first waits for the
+  // handlers of posted events (a suspension or an abort they ask for counts); QuickCheckpoint,
+  // used while a file is written, looks at the flags as they stand: what a handler still on its
+  // way asks for counts at the next file at the latest, whose hand-over to the main thread
+  // delivers every posted event first.
   bool Checkpoint() {
     services_.WaitForEvents();
+    return QuickCheckpoint();
+  }
+  bool QuickCheckpoint() {
     if (InstallThreadSuspended()) WaitWhileSuspended([this] { return services_.Aborted(); });
-    return Aborted();
+    return services_.Aborted();
   }
   std::string Text(int number, std::string_view argument) {
     return FormatLanguageText(services_.LanguageString(number), argument);
@@ -330,6 +337,11 @@ bool TFilePhase::ExtractPackage(TsxPackage& package) {
   if (check.status != PackageStatus::kOk) return false;
   TsxUnpacker unpacker(package.FullFileName, (package.Flags & kPackageScrambled) != 0, check.trailer.stubSize);
   if (passwordKey_) unpacker.SetPassword(database_.Password);
+  unpacker_ = &unpacker;
+  struct Forget {
+    TsxUnpacker*& unpacker;
+    ~Forget() { unpacker = nullptr; }
+  } forget{unpacker_};
   const bool ok = unpacker.Enumerate(
       [this](const UnpackEntry& entry, std::string& destination) {
         return Guarded([&] { return BeforeFileExtract(entry, destination); }, kUnpackAbort);
@@ -353,9 +365,9 @@ bool TFilePhase::ExtractPackage(TsxPackage& package) {
 }
 
 int TFilePhase::OnProgress(std::uint32_t bytes) {
-  // An abort or a suspension from the handlers of earlier events stops the file here; this
-  // block's event is delivered while the next block is written.
-  if (Checkpoint()) return kUnpackAbort;
+  // An abort or a suspension asked for meanwhile stops the file here; this block's event is
+  // delivered while the next block is written.
+  if (QuickCheckpoint()) return kUnpackAbort;
   fileDone_ += bytes;
   done_ += bytes;
   SendProgress();
@@ -487,7 +499,6 @@ void TFilePhase::CopyExternal(const std::string& path) {
 // ---- the per-file handlers
 
 int TFilePhase::BeforeFileExtract(const UnpackEntry& entry, std::string& destination) {
-  if (Checkpoint()) return kUnpackAbort;
   if (package_) failedPath_ = package_->FullFileName;
   targetExisted_ = false;
   assemblyTarget_ = false;
@@ -505,7 +516,18 @@ int TFilePhase::BeforeFileExtract(const UnpackEntry& entry, std::string& destina
   TTargetPath target;
   bool skip = true, folderOnly = false;
   int decided = 0;
-  SendToMainThread([&] { decided = DecideFile(entry, found, target, skip, folderOnly); });
+  for (;;) {
+    if (QuickCheckpoint()) return kUnpackAbort;
+    bool hold = false;
+    SendToMainThread([&] {
+      // Every event posted before has been delivered now: what its handlers asked for (an
+      // abort, a suspension) holds before this file's first event.
+      services_.WaitForEvents();
+      hold = InstallThreadSuspended() || services_.Aborted();
+      if (!hold) decided = DecideFile(entry, found, target, skip, folderOnly);
+    });
+    if (!hold) break;
+  }
   if (decided == kUnpackAbort) return kUnpackAbort;
 
   if (skip) {
@@ -528,10 +550,10 @@ int TFilePhase::BeforeFileExtract(const UnpackEntry& entry, std::string& destina
       }
       services_.PostItemEvent(EV_AFTERPROCESSITEM, 0, record_);
     }
-    return Checkpoint() ? kUnpackAbort : kUnpackSkip;
+    return QuickCheckpoint() ? kUnpackAbort : kUnpackSkip;
   }
   const int answer = InstallTarget(target, destination);
-  return answer == kUnpackSkip && Checkpoint() ? kUnpackAbort : answer;
+  return answer == kUnpackSkip && QuickCheckpoint() ? kUnpackAbort : answer;
 }
 
 int TFilePhase::DecideFile(const UnpackEntry& entry, TFoundItem& found, TTargetPath& target, bool& skip,
@@ -629,7 +651,10 @@ int TFilePhase::InstallTarget(const TTargetPath& targetPath, std::string& destin
   }
   // The content goes to a temporary file beside the target and is renamed into place when it is
   // complete: the target never holds half a file, even when the process dies while writing.
-  staged_ = CreateTempFileIn(folder, kStagingPrefix);
+  OpenTempFile staged = CreateOpenTempFileIn(folder, kStagingPrefix);
+  staged_ = staged.path;
+  // The library writes through the handle that made the file rather than opening it again.
+  if (unpacker_ && staged.file) unpacker_->HandOverOutput(staged_, std::move(staged.file));
   if (staged_.empty()) {
     services_.ShowErrorBox(Text(kStringCannotWrite, target));
     Abort();
@@ -686,9 +711,8 @@ bool TFilePhase::SkipForVersion(const UnpackEntry& entry, const std::string& tar
 }
 
 int TFilePhase::AfterFileExtract(const UnpackEntry& entry, const std::string& destination) {
-  // The handlers of this file's progress may have stopped the installation: then the file
-  // never takes its place.
-  if (Checkpoint()) {
+  // An abort asked for while the file was written keeps it from taking its place.
+  if (QuickCheckpoint()) {
     DropStagedFile();
     return kUnpackAbort;
   }

@@ -38,6 +38,7 @@ struct Queue {
   std::atomic<std::thread::id> owner{};
   // Posted tasks not yet run, and what the first failed one raised (under completionMutex).
   std::atomic<int> postedPending{0};
+  std::condition_variable postedDone;  // postedPending came down to 0
   std::atomic<bool> postedFailed{false};
   std::exception_ptr postedError;
   std::function<void()> serveHook;
@@ -58,15 +59,18 @@ void Deliver(Queue& q, const Message& message) {
     } catch (...) {
       error = std::current_exception();
     }
+    bool last;
     {
       std::lock_guard lock(q.completionMutex);
       if (error && !q.postedError) {
         q.postedError = error;
         q.postedFailed.store(true, std::memory_order_relaxed);
       }
-      q.postedPending.fetch_sub(1, std::memory_order_release);
+      last = q.postedPending.fetch_sub(1, std::memory_order_release) == 1;
     }
-    q.completed.notify_all();
+    // Only the last one wakes whoever waits for posted tasks; senders waiting for their own
+    // task are not disturbed.
+    if (last) q.postedDone.notify_all();
     return;
   }
   try {
@@ -132,23 +136,23 @@ void PostToMainThread(std::function<void()> task) {
   }
   Queue& q = MainQueue();
   q.postedPending.fetch_add(1, std::memory_order_relaxed);
-  bool wasEmpty;
   {
     std::lock_guard lock(q.mutex);
-    wasEmpty = q.messages.empty();
     Message message;
     message.posted = std::make_shared<const std::function<void()>>(std::move(task));
     q.messages.push_back(std::move(message));
   }
-  // A queue that held messages already had its main thread woken for the first of them.
-  if (wasEmpty) q.arrived.notify_one();
+  // The main thread is not woken: it finds posted tasks on its next round (it looks at least
+  // every millisecond), before any task sent later, or when somebody waits for them. Waking it
+  // for every progress event would cost more than the events.
 }
 
 void WaitForPostedTasks() {
   Queue& q = MainQueue();
   if (q.postedPending.load(std::memory_order_acquire) != 0 && !IsMainThread()) {
+    q.arrived.notify_one();
     std::unique_lock lock(q.completionMutex);
-    q.completed.wait(lock, [&] { return q.postedPending.load(std::memory_order_acquire) == 0; });
+    q.postedDone.wait(lock, [&] { return q.postedPending.load(std::memory_order_acquire) == 0; });
   }
   if (!q.postedFailed.load(std::memory_order_acquire)) return;
   std::exception_ptr error;

@@ -18,7 +18,8 @@ void SendToMainThread(const std::function<void()>& task);
 
 // Queues `task` to run on the main thread and returns at once; on the main thread itself it runs
 // at once. Tasks run in the order they were posted or sent: a task sent after posted ones runs
-// after them.
+// after them. The main thread runs posted tasks on its next round of PumpMessages (within about
+// a millisecond), not at once.
 void PostToMainThread(std::function<void()> task);
 
 // Waits until every task posted so far has run; raises again what the first of them raised
