@@ -3,9 +3,35 @@
 // folder is full. Not owning; the inner host must outlive the wrapper.
 #pragma once
 
+#include <memory>
+#include <utility>
+
 #include "host/host.h"
 
 namespace sx::host {
+
+// A file that forwards every call to another file, which it owns. Tests derive from it and
+// override the calls they change.
+class FileWrapper : public File {
+ public:
+  explicit FileWrapper(std::unique_ptr<File> inner) : inner_(std::move(inner)) {}
+  File& Inner() { return *inner_; }
+
+  std::optional<size_t> Read(void* buffer, size_t count) override { return inner_->Read(buffer, count); }
+  bool Write(const void* data, size_t count) override { return inner_->Write(data, count); }
+  bool Seek(uint64_t position) override { return inner_->Seek(position); }
+  std::optional<uint64_t> Position() override { return inner_->Position(); }
+  std::optional<uint64_t> Size() override { return inner_->Size(); }
+  bool Truncate() override { return inner_->Truncate(); }
+  bool Sync() override { return inner_->Sync(); }
+  bool SetTimes(const FileTime* creation, const FileTime* lastAccess, const FileTime* lastWrite) override {
+    return inner_->SetTimes(creation, lastAccess, lastWrite);
+  }
+  bool SetAttributes(uint32_t attributes) override { return inner_->SetAttributes(attributes); }
+
+ private:
+  std::unique_ptr<File> inner_;
+};
 
 class HostWrapper : public Host {
  public:

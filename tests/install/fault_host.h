@@ -96,28 +96,22 @@ class FaultHost : public host::HostWrapper {
   }
 
  private:
-  class FaultFile : public host::File {
+  class FaultFile : public host::FileWrapper {
    public:
     FaultFile(std::unique_ptr<host::File> inner, FaultHost& owner, std::string path)
-        : inner_(std::move(inner)), owner_(owner), path_(std::move(path)) {}
-    std::optional<size_t> Read(void* buffer, size_t count) override { return inner_->Read(buffer, count); }
+        : FileWrapper(std::move(inner)), owner_(owner), path_(std::move(path)) {}
     bool Write(const void* data, size_t count) override {
-      return owner_.Fail(host::kErrorDiskFull, "Write", path_) ? false : inner_->Write(data, count);
+      return owner_.Fail(host::kErrorDiskFull, "Write", path_) ? false : Inner().Write(data, count);
     }
-    bool Seek(uint64_t position) override { return inner_->Seek(position); }
-    std::optional<uint64_t> Position() override { return inner_->Position(); }
-    std::optional<uint64_t> Size() override { return inner_->Size(); }
-    bool Truncate() override { return owner_.Fail(host::kErrorDiskFull, "Truncate", path_) ? false : inner_->Truncate(); }
-    bool Sync() override { return inner_->Sync(); }
+    bool Truncate() override { return owner_.Fail(host::kErrorDiskFull, "Truncate", path_) ? false : Inner().Truncate(); }
     bool SetTimes(const host::FileTime* c, const host::FileTime* a, const host::FileTime* w) override {
-      return owner_.Fail(host::kErrorAccessDenied, "SetTimes", path_) ? false : inner_->SetTimes(c, a, w);
+      return owner_.Fail(host::kErrorAccessDenied, "SetTimes", path_) ? false : Inner().SetTimes(c, a, w);
     }
     bool SetAttributes(uint32_t attributes) override {
-      return owner_.Fail(host::kErrorAccessDenied, "SetAttributes", path_) ? false : inner_->SetAttributes(attributes);
+      return owner_.Fail(host::kErrorAccessDenied, "SetAttributes", path_) ? false : Inner().SetAttributes(attributes);
     }
 
    private:
-    std::unique_ptr<host::File> inner_;
     FaultHost& owner_;
     std::string path_;
   };

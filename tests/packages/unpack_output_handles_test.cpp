@@ -40,27 +40,16 @@ class RecordingHost : public host::HostWrapper {
   }
 
  private:
-  class RefusingFile : public host::File {
+  class RefusingFile : public host::FileWrapper {
    public:
-    RefusingFile(std::unique_ptr<host::File> inner, RecordingHost& owner) : inner_(std::move(inner)), owner_(owner) {}
-    std::optional<size_t> Read(void* buffer, size_t count) override { return inner_->Read(buffer, count); }
-    bool Write(const void* data, size_t count) override { return inner_->Write(data, count); }
-    bool Seek(uint64_t position) override { return inner_->Seek(position); }
-    std::optional<uint64_t> Position() override { return inner_->Position(); }
-    std::optional<uint64_t> Size() override { return inner_->Size(); }
-    bool Truncate() override { return inner_->Truncate(); }
-    bool Sync() override { return inner_->Sync(); }
-    bool SetTimes(const host::FileTime* c, const host::FileTime* a, const host::FileTime* w) override {
-      return inner_->SetTimes(c, a, w);
-    }
+    RefusingFile(std::unique_ptr<host::File> inner, RecordingHost& owner) : FileWrapper(std::move(inner)), owner_(owner) {}
     bool SetAttributes(uint32_t attributes) override {
-      if (!owner_.refuseAttributes) return inner_->SetAttributes(attributes);
+      if (!owner_.refuseAttributes) return Inner().SetAttributes(attributes);
       owner_.SetLastError(host::kErrorAccessDenied);
       return false;
     }
 
    private:
-    std::unique_ptr<host::File> inner_;
     RecordingHost& owner_;
   };
 

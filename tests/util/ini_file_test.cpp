@@ -309,31 +309,21 @@ TEST(IniFiles, RelativeNamesMissingFilesAndTheHandleThatKeepsWritersOut) {
 // middle), or its reads. The host installs itself while it lives.
 enum class Fault { kWrite, kHalfWrite, kRead };
 
-class FailingFile : public host::File {
+class FailingFile : public host::FileWrapper {
  public:
-  FailingFile(std::unique_ptr<host::File> inner, Fault fault) : inner_(std::move(inner)), fault_(fault) {}
+  FailingFile(std::unique_ptr<host::File> inner, Fault fault) : FileWrapper(std::move(inner)), fault_(fault) {}
   std::optional<size_t> Read(void* buffer, size_t count) override {
-    if (fault_ != Fault::kRead) return inner_->Read(buffer, count);
+    if (fault_ != Fault::kRead) return Inner().Read(buffer, count);
     host::CurrentHost().SetLastError(host::kErrorReadFault);
     return std::nullopt;
   }
   bool Write(const void* data, size_t count) override {
-    if (fault_ == Fault::kHalfWrite) inner_->Write(data, count / 2);
+    if (fault_ == Fault::kHalfWrite) Inner().Write(data, count / 2);
     host::CurrentHost().SetLastError(host::kErrorDiskFull);
     return false;
   }
-  bool Seek(uint64_t position) override { return inner_->Seek(position); }
-  std::optional<uint64_t> Position() override { return inner_->Position(); }
-  std::optional<uint64_t> Size() override { return inner_->Size(); }
-  bool Truncate() override { return inner_->Truncate(); }
-  bool Sync() override { return inner_->Sync(); }
-  bool SetTimes(const host::FileTime* c, const host::FileTime* a, const host::FileTime* w) override {
-    return inner_->SetTimes(c, a, w);
-  }
-  bool SetAttributes(uint32_t attributes) override { return inner_->SetAttributes(attributes); }
 
  private:
-  std::unique_ptr<host::File> inner_;
   Fault fault_;
 };
 
