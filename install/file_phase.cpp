@@ -359,8 +359,10 @@ bool TFilePhase::ExtractPackage(TsxPackage& package) {
   DropStagedFile();
   if (handlerError_) std::rethrow_exception(std::exchange(handlerError_, nullptr));
   // A suspension asked for in the last file's events holds before the next package.
-  if (ok) Checkpoint();
-  if (!ok) failureReason_ = unpacker.ErrorText();
+  if (ok)
+    Checkpoint();
+  else
+    failureReason_ = unpacker.ErrorText();
   return ok;
 }
 

@@ -5,7 +5,6 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
-#include <memory>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -19,7 +18,7 @@ struct Message {
   std::atomic<bool>* done = nullptr;
   std::exception_ptr* error = nullptr;  // what the task raised, handed back to its sender
   // A posted task: owned by the message, nobody waits for it (`done` and `error` stay empty).
-  std::shared_ptr<const std::function<void()>> posted;
+  std::function<void()> posted;
 
   bool IsQuit() const { return !task && !posted; }
 };
@@ -55,7 +54,7 @@ void Deliver(Queue& q, const Message& message) {
   if (message.posted) {
     std::exception_ptr error;
     try {
-      (*message.posted)();
+      message.posted();
     } catch (...) {
       error = std::current_exception();
     }
@@ -91,7 +90,7 @@ void Deliver(Queue& q, const Message& message) {
 bool TakeMessage(Queue& q, Message& message) {
   std::lock_guard lock(q.mutex);
   if (q.messages.empty()) return false;
-  message = q.messages.front();
+  message = std::move(q.messages.front());
   q.messages.pop_front();
   return true;
 }
@@ -139,7 +138,7 @@ void PostToMainThread(std::function<void()> task) {
   {
     std::lock_guard lock(q.mutex);
     Message message;
-    message.posted = std::make_shared<const std::function<void()>>(std::move(task));
+    message.posted = std::move(task);
     q.messages.push_back(std::move(message));
   }
   // The main thread is not woken: it finds posted tasks on its next round (it looks at least
